@@ -1,0 +1,3 @@
+#include "alarmvalue.h"
+
+// Placeholder until the core lands.

@@ -1,0 +1,3 @@
+#include "caption.h"
+
+// Placeholder until the core lands.

@@ -1,0 +1,3 @@
+#include "module1.h"
+
+// Placeholder until the core lands.

@@ -1,0 +1,3 @@
+#include "tick.h"
+
+// Placeholder until the core lands.

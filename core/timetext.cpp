@@ -1,0 +1,3 @@
+#include "timetext.h"
+
+// Placeholder until the core lands.

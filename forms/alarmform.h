@@ -1,0 +1,52 @@
+#pragma once
+
+#include "caption.h"
+#include "tick.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class Clock;
+class PlatformServices;
+class QLabel;
+class QPushButton;
+class WallClockTimer;
+class frmTimeUp;
+
+// The main window: the clock, the alarm and its note, and the three commands.
+class AlarmForm : public QWidget
+{
+    Q_OBJECT
+public:
+    AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *parent = nullptr);
+
+    // Handlers, public so that tests can drive them without waiting for real time.
+    void Timer1_Timer();
+    void cmdSetAlarm_Click();
+    void cmdGoTaskBar_Click();
+    void cmdClose_Click();
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void Form_Load();
+    void Form_Resize();
+    void UpdateCaption();
+
+    const Clock &m_clock;
+    PlatformServices &m_platform;
+    ClockTick m_tick;
+    CountdownCaption m_caption;
+    QPointer<frmTimeUp> m_frmTimeUp;
+
+    QLabel *lblTime = nullptr;
+    QLabel *lblYouken = nullptr;
+    QLabel *Label2 = nullptr;
+    QPushButton *cmdSetAlarm = nullptr;
+    QPushButton *cmdGoTaskBar = nullptr;
+    QPushButton *cmdClose = nullptr;
+    QLabel *lblAlarm = nullptr;
+    WallClockTimer *Timer1 = nullptr;
+};

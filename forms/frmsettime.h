@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+
+class Clock;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The set-time dialog. Shown with exec() over the main window, modal to that window only;
+// on OK it writes gAlarmTime (as text) and gYouken, on cancel it leaves both untouched.
+class frmSetTime : public QDialog
+{
+    Q_OBJECT
+public:
+    frmSetTime(QWidget *owner, const Clock &clock);
+
+    // Runs Form_Load and shows the dialog modally; returns when it is unloaded.
+    int exec() override;
+
+private:
+    void Form_Load();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    const Clock &m_clock;
+    QLabel *Label1 = nullptr;
+    QComboBox *cmbTimeSet = nullptr;
+    QPushButton *cmdOK = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *txtYouken = nullptr;
+};

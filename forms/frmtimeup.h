@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDialog>
+
+class PlatformServices;
+class QLabel;
+class QPushButton;
+
+// The window that rings. It has no owner and deletes itself when unloaded (OK, Enter or the
+// title bar's close), so the main window holds it in a QPointer and creates it on first use.
+class frmTimeUp : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit frmTimeUp(PlatformServices &platform);
+
+    // The show operation: loads the window (message, sound, topmost) the first time,
+    // and only shows it on later calls while it is open.
+    void Show();
+
+private:
+    void Form_Load();
+    void cmdOK_Click();
+
+    PlatformServices &m_platform;
+    bool m_loaded = false;
+    QLabel *lblYouken = nullptr;
+    QPushButton *cmdOK = nullptr;
+    QLabel *Image1 = nullptr;
+};

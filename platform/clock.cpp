@@ -1,0 +1,3 @@
+#include "clock.h"
+
+// Placeholder until the platform services land.

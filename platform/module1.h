@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+class QWidget;
+
+// The program's own window handle: the top-level widget.
+using HWND = QWidget *;
+
+inline constexpr std::intptr_t HWND_TOPMOST = -1;
+inline constexpr std::intptr_t HWND_NOTOPMOST = -2;
+inline constexpr unsigned SWP_NOSIZE = 0x1;
+inline constexpr unsigned SWP_NOMOVE = 0x2;
+inline constexpr unsigned SWP_NOACTIVATE = 0x10;
+inline constexpr unsigned SWP_SHOWWINDOW = 0x40;
+inline constexpr unsigned SND_ASYNC = 0x1;
+
+// Changes the window's z-order (HWND_TOPMOST / HWND_NOTOPMOST). With SWP_NOMOVE | SWP_NOSIZE
+// the geometry stays, with SWP_NOACTIVATE the focus stays where it is, SWP_SHOWWINDOW shows it.
+long SetWindowPos(HWND hWnd, std::intptr_t hWndInsertAfter, int x, int y, int cx, int cy,
+                  unsigned wFlags);
+// Inverts the window's attention state (taskbar highlight) once per call.
+long FlashWindow(HWND hWnd, bool bInvert);
+// Plays a WAV file once without waiting; the program's default sound when it cannot be played.
+long sndPlaySoundA(const QString &lpszSoundName, unsigned uFlags);
+
+// Keeps the window above all others (or no longer), without moving or activating it.
+void SetTopMost(HWND hWnd, bool makeTop);

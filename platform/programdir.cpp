@@ -1,0 +1,3 @@
+#include "programdir.h"
+
+// Placeholder until the platform services land.

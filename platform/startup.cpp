@@ -1,0 +1,3 @@
+#include "startup.h"
+
+// Placeholder until the platform services land.
