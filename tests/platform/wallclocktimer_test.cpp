@@ -1,0 +1,140 @@
+#include "fakeclock.h"
+#include "wallclocktimer.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr qint64 kDay = 86'400'000;
+
+qint64 at(int h, int m, int s, int ms = 0)
+{
+    return ((h * 60LL + m) * 60 + s) * 1000 + ms;
+}
+
+struct NextTickRow
+{
+    const char *name;
+    qint64 now;
+    int interval;
+    int margin;
+    qint64 expected;
+};
+
+class NextTick : public testing::TestWithParam<NextTickRow>
+{};
+
+TEST_P(NextTick, LandsJustAfterTheNextBoundary)
+{
+    const NextTickRow &row = GetParam();
+    EXPECT_EQ(TickSchedule::msecsToNextTick(row.now, row.interval, row.margin), row.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WallClockTimer, NextTick,
+    testing::Values(NextTickRow{"JustAfterSecond", at(10, 0, 0, 1), 250, 2, 1},
+                    NextTickRow{"OnTheTickItself", at(10, 0, 0, 2), 250, 2, 250},
+                    NextTickRow{"JustAfterTick", at(10, 0, 0, 3), 250, 2, 249},
+                    NextTickRow{"FreeRunningPhase", at(10, 0, 0, 224), 250, 2, 28},
+                    NextTickRow{"ThirdQuarter", at(10, 0, 0, 600), 250, 2, 152},
+                    NextTickRow{"LastQuarter", at(10, 0, 0, 753), 250, 2, 249},
+                    NextTickRow{"BeforeMidnight", at(23, 59, 59, 999), 250, 2, 3},
+                    NextTickRow{"JustAfterMidnight", at(0, 0, 0, 1), 250, 2, 1},
+                    NextTickRow{"MidnightTick", at(0, 0, 0, 2), 250, 2, 250},
+                    NextTickRow{"NoMargin", at(10, 0, 0, 250), 250, 0, 250},
+                    NextTickRow{"WholeSeconds", at(10, 0, 0, 400), 1000, 2, 602},
+                    // 7 s does not divide the day: the last tick before midnight is cut short so
+                    // that the grid starts again at midnight.
+                    NextTickRow{"IntervalNotDividingDay", at(23, 59, 59), 7000, 2, 1002},
+                    NextTickRow{"ZeroIntervalStillWaits", at(10, 0, 0, 5), 0, 2, 1}),
+    [](const testing::TestParamInfo<NextTickRow> &info) { return info.param.name; });
+
+struct WakeRow
+{
+    const char *name;
+    qint64 now;
+    qint64 due;
+    bool ticks;
+};
+
+class Wake : public testing::TestWithParam<WakeRow>
+{};
+
+TEST_P(Wake, TicksOnlyOnceTheBoundaryHasPassed)
+{
+    const WakeRow &row = GetParam();
+    EXPECT_EQ(TickSchedule::shouldTick(row.now, row.due, 250), row.ticks);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WallClockTimer, Wake,
+    testing::Values(WakeRow{"OnTime", at(10, 0, 1, 2), at(10, 0, 1, 2), true},
+                    WakeRow{"Late", at(10, 0, 1, 40), at(10, 0, 1, 2), true},
+                    // Woken 1 ms before the second begins: the tick would show 10:00:00 again.
+                    WakeRow{"OneMillisecondEarly", at(10, 0, 0, 999), at(10, 0, 1, 2), false},
+                    WakeRow{"EarlyWithinTheMargin", at(10, 0, 1, 1), at(10, 0, 1, 2), false},
+                    WakeRow{"ClockSteppedBackALittle", at(10, 0, 0, 900), at(10, 0, 1, 2), false},
+                    // Larger steps tick at once; the tick reads the new time and re-locks.
+                    WakeRow{"ClockSteppedBack", at(9, 59, 55), at(10, 0, 1, 2), true},
+                    WakeRow{"ClockSteppedForward", at(11, 0, 0, 100), at(10, 0, 1, 2), true},
+                    WakeRow{"ResumedNextDay", at(7, 0, 0), at(23, 0, 0, 2), true},
+                    WakeRow{"OnTimeAfterMidnight", at(0, 0, 0, 2), kDay + 2, true},
+                    WakeRow{"EarlyBeforeMidnight", at(23, 59, 59, 999), kDay + 2, false},
+                    WakeRow{"LateAfterMidnight", at(0, 0, 0, 30), at(23, 59, 59, 752), true}),
+    [](const testing::TestParamInfo<WakeRow> &info) { return info.param.name; });
+
+TEST(WallClockTimer, PastDueIsMeasuredAroundTheDay)
+{
+    EXPECT_EQ(TickSchedule::msecsPastDue(at(0, 0, 0, 1), kDay + 2), -1);
+    EXPECT_EQ(TickSchedule::msecsPastDue(at(23, 59, 59, 999), 2), -3);
+    EXPECT_EQ(TickSchedule::msecsPastDue(at(0, 0, 0, 5), at(23, 59, 59, 999)), 6);
+    EXPECT_EQ(TickSchedule::msecsPastDue(at(12, 0, 0), at(10, 0, 0)), at(2, 0, 0));
+}
+
+TEST(WallClockTimer, EnablingArmsForTheNextQuarterSecond)
+{
+    FakeClock clock;
+    clock.set(10, 0, 0, 600);
+    WallClockTimer timer(clock);
+    timer.setInterval(250);
+    EXPECT_FALSE(timer.isEnabled());
+    EXPECT_EQ(timer.remainingTime(), -1);
+
+    timer.setEnabled(true);
+    EXPECT_TRUE(timer.isEnabled());
+    EXPECT_EQ(timer.interval(), 250);
+    // Armed for 10:00:00.752; a little of it may already have gone by in real time.
+    EXPECT_LE(timer.remainingTime(), 152);
+    EXPECT_GE(timer.remainingTime(), 140);
+}
+
+TEST(WallClockTimer, ChangingTheIntervalRelocks)
+{
+    FakeClock clock;
+    clock.set(10, 0, 0, 400);
+    WallClockTimer timer(clock);
+    timer.setEnabled(true);
+    timer.setInterval(1000);
+    EXPECT_LE(timer.remainingTime(), 602);
+    EXPECT_GE(timer.remainingTime(), 590);
+}
+
+TEST(WallClockTimer, DisablingStopsTheTicks)
+{
+    FakeClock clock;
+    clock.set(10, 0, 0, 999);
+    WallClockTimer timer(clock);
+    QSignalSpy ticks(&timer, &WallClockTimer::timeout);
+    timer.setEnabled(true);
+    timer.setEnabled(false);
+    EXPECT_FALSE(timer.isEnabled());
+    EXPECT_EQ(timer.remainingTime(), -1);
+    // Changing the interval of a stopped timer must not start it.
+    timer.setInterval(500);
+    EXPECT_EQ(timer.remainingTime(), -1);
+    EXPECT_EQ(ticks.count(), 0);
+}
+
+} // namespace
