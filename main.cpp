@@ -1,7 +1,32 @@
-#include <cstdio>
+#include "alarmform.h"
+#include "clock.h"
+#include "services.h"
+#include "startup.h"
 
-int main()
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char *argv[])
 {
-    std::puts("ｱﾗｰﾑ時計: the program has no windows yet.");
-    return 1;
+    choosePlatform();
+    QApplication app(argc, argv);
+    // No display name: Qt would append it to every window title, and the minimised
+    // countdown is the whole title.
+    QApplication::setApplicationName(QStringLiteral("alarm-clock"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.alarmclock.AlarmClock"));
+    QIcon icon = QIcon::fromTheme(QStringLiteral("io.github.alarmclock.AlarmClock"));
+    if (icon.isNull()) {
+        for (int size : {16, 32, 48, 64, 128, 256})
+            icon.addFile(QStringLiteral(":/icons/alarm-clock-%1.png").arg(size));
+    }
+    QApplication::setWindowIcon(icon);
+    // The main window decides when the program ends: a time-up window left open keeps it
+    // running after the main window is closed.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    SystemClock clock;
+    SystemServices services;
+    AlarmForm form(clock, services);
+    form.show();
+    return QApplication::exec();
 }

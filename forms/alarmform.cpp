@@ -1,1 +1,287 @@
 #include "alarmform.h"
+
+#include "clock.h"
+#include "frmsettime.h"
+#include "frmtimeup.h"
+#include "module1.h"
+#include "programdir.h"
+#include "services.h"
+#include "timetext.h"
+#include "twips.h"
+#include "wallclocktimer.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+
+namespace {
+
+const QString kCaption = QStringLiteral("ｱﾗｰﾑ時計");
+const QString kBadTime = QStringLiteral("時刻の指定が正しくありません。");
+
+constexpr QSize kClientSize = twipsToPx(3540, 1785);
+constexpr TwipsRect kLblTime{180, 120, 1455, 345};
+constexpr TwipsRect kLblYouken{180, 1380, 3135, 315};
+constexpr TwipsRect kLabel2{240, 780, 1095, 255};
+constexpr TwipsRect kCmdSetAlarm{2100, 60, 1215, 315};
+constexpr TwipsRect kCmdGoTaskBar{2100, 480, 1215, 315};
+constexpr TwipsRect kCmdClose{2100, 900, 1215, 315};
+constexpr TwipsRect kLblAlarm{180, 1020, 1215, 315};
+
+// ＭＳ Ｐゴシック where it is installed, otherwise a Japanese proportional Gothic; naming the
+// Japanese fonts keeps fontconfig from drawing the kanji with Chinese glyph shapes.
+QFont gothic(qreal points)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                      QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+// The system's menu-text colour: black in the standard scheme, whatever the user's scheme
+// makes it otherwise.
+QColor menuTextColour()
+{
+    const QColor colour = QApplication::palette("QMenu").color(QPalette::Active, QPalette::Text);
+    return colour.isValid() ? colour : QColor(Qt::black);
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, TwipsRect rect)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(rect.toPx());
+    // A note is shown as typed, never interpreted as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+void setColours(QLabel *label, QColor text, QColor background)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Window, background);
+    label->setPalette(palette);
+    label->setAutoFillBackground(true);
+}
+
+void setSingleBorder(QLabel *label)
+{
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setLineWidth(1);
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, TwipsRect rect, const QString &text)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(rect.toPx());
+    // Enter presses the button that has the focus, as it does on the desktop this window
+    // comes from.
+    button->setAutoDefault(true);
+    return button;
+}
+
+} // namespace
+
+AlarmForm::AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      m_clock(clock), m_platform(platform)
+{
+    setObjectName(QStringLiteral("AlarmForm"));
+    setFont(gothic(9));
+
+    // Created in tab order.
+    lblTime = makeLabel(this, "lblTime", kLblTime);
+    lblTime->setFont(gothic(14.25));
+    lblTime->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    setColours(lblTime, QColor(255, 255, 0), menuTextColour());
+    setSingleBorder(lblTime);
+
+    lblYouken = makeLabel(this, "lblYouken", kLblYouken);
+    setColours(lblYouken, QColor(64, 64, 64), QColor(192, 192, 192));
+    setSingleBorder(lblYouken);
+
+    Label2 = makeLabel(this, "Label2", kLabel2);
+    Label2->setText(QStringLiteral("ｱﾗｰﾑ 時刻"));
+
+    cmdSetAlarm = makeButton(this, "cmdSetAlarm", kCmdSetAlarm, QStringLiteral("ｱﾗｰﾑｾｯﾄ"));
+    cmdGoTaskBar = makeButton(this, "cmdGoTaskBar", kCmdGoTaskBar, QStringLiteral("ﾀｽｸﾊﾞｰへ"));
+    cmdGoTaskBar->setEnabled(false);
+    cmdClose = makeButton(this, "cmdClose", kCmdClose, QStringLiteral("閉じる"));
+
+    lblAlarm = makeLabel(this, "lblAlarm", kLblAlarm);
+    lblAlarm->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    setColours(lblAlarm, palette().color(QPalette::WindowText), QColor(192, 192, 192));
+    setSingleBorder(lblAlarm);
+
+    setTabOrder(cmdSetAlarm, cmdGoTaskBar);
+    setTabOrder(cmdGoTaskBar, cmdClose);
+    cmdSetAlarm->setFocus();
+
+    Timer1 = new WallClockTimer(m_clock, this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(250);
+
+    connect(cmdSetAlarm, &QPushButton::clicked, this, &AlarmForm::cmdSetAlarm_Click);
+    connect(cmdGoTaskBar, &QPushButton::clicked, this, &AlarmForm::cmdGoTaskBar_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &AlarmForm::cmdClose_Click);
+    connect(Timer1, &WallClockTimer::timeout, this, &AlarmForm::Timer1_Timer);
+
+    setWindowTitle(kCaption);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/alarm-clock-32.png")));
+    setFixedSize(kClientSize);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, kClientSize,
+                                        screen->availableGeometry()));
+
+    Form_Load();
+    Timer1->setEnabled(true);
+}
+
+AlarmForm::~AlarmForm()
+{
+    // The time-up window has no owner; it goes with the program.
+    delete m_frmTimeUp;
+}
+
+void AlarmForm::Form_Load()
+{
+    assignStartUp(programDirectory());
+}
+
+void AlarmForm::Form_Resize()
+{
+    if (isMinimized()) {
+        UpdateCaption();
+        if (gAlarmTime.isEmpty())
+            Timer1->setEnabled(false);
+    } else {
+        setWindowTitle(kCaption);
+        Timer1->setEnabled(true);
+    }
+}
+
+void AlarmForm::UpdateCaption()
+{
+    const TimeValue now = TimeValue::ofDay(m_clock.secondsOfDay());
+    if (const std::optional<QString> caption = m_caption.UpdateCaption(now, gAlarmTime, gYouken))
+        setWindowTitle(*caption);
+}
+
+void AlarmForm::cmdSetAlarm_Click()
+{
+    gAlarmTime = AlarmValue(lblAlarm->text());
+    gYouken = lblYouken->text();
+
+    // Held by a guarded pointer: the dialog may delete itself when it unloads.
+    QPointer<frmSetTime> dialog = new frmSetTime(this, m_clock);
+    dialog->exec();
+    delete dialog;
+
+    lblAlarm->setText(QString());
+    cmdGoTaskBar->setEnabled(false);
+    if (gAlarmTime.isEmpty())
+        return;
+
+    const std::optional<TimeValue> time = gAlarmTime.isTime() ? gAlarmTime.time()
+                                          : recognise(gAlarmTime.text())
+                                              ? convert(gAlarmTime.text())
+                                              : std::nullopt;
+    if (time) {
+        gAlarmTime = *time;
+        lblAlarm->setText(format(*time, TimeFormat::ShortTime));
+        cmdGoTaskBar->setEnabled(true);
+    } else {
+        QMessageBox box(QMessageBox::NoIcon, kCaption, kBadTime, QMessageBox::Ok, this);
+        // Modal to this window only, so that a time-up window that rings meanwhile can still
+        // be answered.
+        box.setWindowModality(Qt::WindowModal);
+        box.exec();
+    }
+    lblYouken->setText(gYouken);
+}
+
+void AlarmForm::cmdGoTaskBar_Click()
+{
+    showMinimized();
+}
+
+void AlarmForm::cmdClose_Click()
+{
+    // Ends the program at once: every window goes, and no event runs after this one.
+    Timer1->setEnabled(false);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows)
+        window->hide();
+    QCoreApplication::exit(0);
+}
+
+void AlarmForm::Timer1_Timer()
+{
+    const TimeValue now = TimeValue::ofDay(m_clock.secondsOfDay());
+    const TickActions actions =
+        m_tick.Timer1_Timer(now, lblTime->text(), isMinimized(), gAlarmTime);
+    if (actions.ring)
+        showTimeUp();
+    if (actions.clockText)
+        lblTime->setText(*actions.clockText);
+    if (actions.refreshCaption)
+        UpdateCaption();
+    if (actions.flash)
+        m_platform.FlashWindow(this, true);
+}
+
+void AlarmForm::showTimeUp()
+{
+    if (!m_frmTimeUp) {
+        m_frmTimeUp = new frmTimeUp(m_platform);
+        connect(m_frmTimeUp, &QDialog::finished, this, &AlarmForm::quitWhenNoWindowLeft);
+        connect(m_frmTimeUp, &QObject::destroyed, this, &AlarmForm::quitWhenNoWindowLeft);
+    }
+    m_frmTimeUp->Show();
+}
+
+void AlarmForm::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void AlarmForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        Form_Resize();
+    }
+}
+
+void AlarmForm::closeEvent(QCloseEvent *event)
+{
+    // The title bar's close unloads this window alone: its clock stops, and the program ends
+    // with the last window, so a time-up window still open keeps it running until its OK.
+    Timer1->setEnabled(false);
+    m_unloaded = true;
+    event->accept();
+    QTimer::singleShot(0, this, &AlarmForm::quitWhenNoWindowLeft);
+}
+
+void AlarmForm::quitWhenNoWindowLeft()
+{
+    if (m_unloaded && !(m_frmTimeUp && m_frmTimeUp->isVisible()))
+        QCoreApplication::quit();
+}

@@ -19,6 +19,7 @@ class AlarmForm : public QWidget
     Q_OBJECT
 public:
     AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *parent = nullptr);
+    ~AlarmForm() override;
 
     // Handlers, public so that tests can drive them without waiting for real time.
     void Timer1_Timer();
@@ -29,17 +30,22 @@ public:
 protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void Form_Load();
     void Form_Resize();
     void UpdateCaption();
+    void showTimeUp();
+    void quitWhenNoWindowLeft();
 
     const Clock &m_clock;
     PlatformServices &m_platform;
     ClockTick m_tick;
     CountdownCaption m_caption;
     QPointer<frmTimeUp> m_frmTimeUp;
+    bool m_shown = false;
+    bool m_unloaded = false;
 
     QLabel *lblTime = nullptr;
     QLabel *lblYouken = nullptr;
