@@ -1,3 +1,32 @@
 #include "caption.h"
 
-// Placeholder until the core lands.
+#include "timetext.h"
+
+std::optional<QString> CountdownCaption::UpdateCaption(TimeValue now, const AlarmValue &alarm,
+                                                       const QString &youken)
+{
+    if (alarm.isEmpty())
+        return std::nullopt;
+
+    // Text in the alarm is either an entry that was rejected, which has no distance to show,
+    // or the alarm label's text while the set-time dialog is open, which stands for the same
+    // time as before and is counted down like it.
+    std::optional<TimeValue> alarmTime = alarm.time();
+    if (!alarmTime)
+        alarmTime = convert(alarm.text());
+    if (!alarmTime)
+        return std::nullopt;
+
+    static const TimeValue oneMinute = *convert(u"00:01");
+    const TimeValue remain = distance(now, *alarmTime);
+    if (remain < oneMinute)
+        m_strRemain = format(remain, TimeFormat::Ss) + QStringLiteral("秒");
+    else
+        m_strRemain = format(remain, TimeFormat::ShortTime);
+
+    QString caption = m_strRemain;
+    caption += nowAtOrBefore(now, *alarmTime) ? QStringLiteral(" 前") : QStringLiteral(" ｵｰﾊﾞｰ");
+    if (!youken.isEmpty())
+        caption += QStringLiteral(" 【") + youken + QStringLiteral("】");
+    return caption;
+}

@@ -1,3 +1,13 @@
 #include "module1.h"
 
-// Placeholder until the core lands.
+#include <QDir>
+
+AlarmValue gAlarmTime;
+QString gYouken;
+QString gSoundFile;
+
+void assignStartUp(const QString &programDirectory)
+{
+    gAlarmTime = AlarmValue(QString());
+    gSoundFile = programDirectory + QDir::separator() + QStringLiteral("MSREMIND.WAV");
+}

@@ -1,3 +1,32 @@
 #include "tick.h"
 
-// Placeholder until the core lands.
+#include "timetext.h"
+
+TickActions ClockTick::Timer1_Timer(TimeValue now, QStringView lblTime, bool minimised,
+                                    const AlarmValue &alarm)
+{
+    TickActions actions;
+
+    // The clock label remembers the last second shown: a tick in that same second does
+    // nothing. While minimised the label is not updated, so nearly every tick gets through.
+    QString nowText = toText(now);
+    if (lblTime == nowText)
+        return actions;
+
+    // An alarm held as text is never reached and always lies ahead, so it never rings and
+    // keeps the flag cleared; that is how opening the set-time dialog re-arms a rung alarm.
+    if (nowAtOrAfter(now, alarm) && !m_blnRang) {
+        actions.ring = true;
+        m_blnRang = true;
+    } else if (nowBefore(now, alarm)) {
+        m_blnRang = false;
+    }
+
+    if (minimised) {
+        actions.refreshCaption = true;
+        actions.flash = nowAfter(now, alarm);
+    } else {
+        actions.clockText = std::move(nowText);
+    }
+    return actions;
+}
