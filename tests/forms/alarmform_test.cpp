@@ -1,0 +1,434 @@
+#include "alarmform.h"
+#include "fakeclock.h"
+#include "fakeservices.h"
+#include "frmsettime.h"
+#include "frmtimeup.h"
+#include "module1.h"
+#include "twips.h"
+#include "wallclocktimer.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Runs action on the modal window of type T as soon as the event loop shows it. Should some
+// other window be modal instead, it is closed so that the test fails rather than hangs.
+template <typename T>
+void whenModal(std::function<void(T *)> action, int triesLeft = 100)
+{
+    QTimer::singleShot(0, [action, triesLeft] {
+        if (auto *window = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            action(window);
+        } else if (triesLeft > 0) {
+            whenModal<T>(action, triesLeft - 1);
+        } else {
+            ADD_FAILURE() << "no modal " << T::staticMetaObject.className();
+            if (QWidget *other = QApplication::activeModalWidget())
+                other->close();
+        }
+    });
+}
+
+struct MessageSeen
+{
+    bool shown = false;
+    QString title, text;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::Icon icon = QMessageBox::Information;
+};
+
+class AlarmFormTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        gYouken.clear();
+        clock.set(10, 2, 0);
+        form = std::make_unique<AlarmForm>(clock, services);
+        form->show();
+    }
+
+    template <typename T>
+    T *child(const char *name) const
+    {
+        T *found = form->findChild<T *>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QString label(const char *name) const { return child<QLabel>(name)->text(); }
+    bool goTaskBarEnabled() const { return child<QPushButton>("cmdGoTaskBar")->isEnabled(); }
+    bool timerRunning() const { return child<WallClockTimer>("Timer1")->isEnabled(); }
+
+    // The set flow with the dialog answered by OK (with the given texts) or by cancel; a
+    // message box that follows is answered and recorded.
+    MessageSeen setAlarm(const QString &time, const QString &note, bool ok = true)
+    {
+        MessageSeen seen;
+        whenModal<frmSetTime>([&](frmSetTime *dialog) {
+            if (ok) {
+                dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->setEditText(time);
+                dialog->findChild<QLineEdit *>(QStringLiteral("txtYouken"))->setText(note);
+                whenModal<QMessageBox>([&](QMessageBox *box) {
+                    seen = {true, box->windowTitle(), box->text(), box->standardButtons(),
+                            box->icon()};
+                    box->button(QMessageBox::Ok)->click();
+                });
+                dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+            } else {
+                dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->setEditText(time);
+                dialog->findChild<QLineEdit *>(QStringLiteral("txtYouken"))->setText(note);
+                dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
+            }
+        });
+        form->cmdSetAlarm_Click();
+        return seen;
+    }
+
+    // What the dialog proposes when it opens; closed with cancel.
+    QString proposedTime()
+    {
+        QString proposed;
+        whenModal<frmSetTime>([&](frmSetTime *dialog) {
+            proposed = dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->currentText();
+            dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
+        });
+        form->cmdSetAlarm_Click();
+        return proposed;
+    }
+
+    frmTimeUp *timeUpWindow() const
+    {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *timeUp = qobject_cast<frmTimeUp *>(window); timeUp && timeUp->isVisible())
+                return timeUp;
+        }
+        return nullptr;
+    }
+
+    void tickAt(int h, int m, int s, int ms = 0)
+    {
+        clock.set(h, m, s, ms);
+        form->Timer1_Timer();
+    }
+
+    FakeClock clock;
+    FakeServices services;
+    std::unique_ptr<AlarmForm> form;
+};
+
+TEST_F(AlarmFormTest, StartsWithNoAlarmAndTheClockRunning)
+{
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
+    EXPECT_TRUE(gAlarmTime.isEmpty());
+    EXPECT_TRUE(gSoundFile.endsWith(QStringLiteral("MSREMIND.WAV")));
+    EXPECT_EQ(label("lblTime"), QString());
+    EXPECT_EQ(label("lblAlarm"), QString());
+    EXPECT_EQ(label("lblYouken"), QString());
+    EXPECT_FALSE(goTaskBarEnabled());
+    EXPECT_TRUE(timerRunning());
+    EXPECT_EQ(child<WallClockTimer>("Timer1")->interval(), 250);
+}
+
+struct Placed
+{
+    const char *name;
+    TwipsRect twips;
+    const char *text;
+};
+
+// The window as measured in twips: every control's place, size and caption.
+TEST_F(AlarmFormTest, LayoutFollowsTheTwipsTable)
+{
+    const std::vector<Placed> table = {
+        {"lblTime", {180, 120, 1455, 345}, ""},
+        {"lblYouken", {180, 1380, 3135, 315}, ""},
+        {"Label2", {240, 780, 1095, 255}, "ｱﾗｰﾑ 時刻"},
+        {"cmdSetAlarm", {2100, 60, 1215, 315}, "ｱﾗｰﾑｾｯﾄ"},
+        {"cmdGoTaskBar", {2100, 480, 1215, 315}, "ﾀｽｸﾊﾞｰへ"},
+        {"cmdClose", {2100, 900, 1215, 315}, "閉じる"},
+        {"lblAlarm", {180, 1020, 1215, 315}, ""},
+    };
+    for (const Placed &row : table) {
+        const QWidget *control = child<QWidget>(row.name);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->geometry(), row.twips.toPx()) << row.name;
+        const QString text = qobject_cast<const QLabel *>(control)
+                                 ? qobject_cast<const QLabel *>(control)->text()
+                                 : qobject_cast<const QPushButton *>(control)->text();
+        EXPECT_EQ(text, QString::fromUtf8(row.text)) << row.name;
+    }
+    EXPECT_EQ(form->size(), QSize(236, 119));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "fixed border";
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(form->windowIcon().isNull());
+    EXPECT_EQ(form->windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
+}
+
+TEST_F(AlarmFormTest, FontsColoursAndTabOrder)
+{
+    EXPECT_TRUE(form->font().bold());
+    EXPECT_DOUBLE_EQ(form->font().pointSizeF(), 9.0);
+    const QLabel *time = child<QLabel>("lblTime");
+    EXPECT_TRUE(time->font().bold());
+    EXPECT_DOUBLE_EQ(time->font().pointSizeF(), 14.25);
+    EXPECT_EQ(time->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+    EXPECT_TRUE(time->autoFillBackground());
+    EXPECT_EQ(time->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+
+    const QLabel *youken = child<QLabel>("lblYouken");
+    EXPECT_EQ(youken->palette().color(QPalette::WindowText), QColor(64, 64, 64));
+    EXPECT_EQ(youken->palette().color(QPalette::Window), QColor(192, 192, 192));
+    const QLabel *alarm = child<QLabel>("lblAlarm");
+    EXPECT_EQ(alarm->palette().color(QPalette::Window), QColor(192, 192, 192));
+    EXPECT_EQ(alarm->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    for (const QLabel *bordered : {time, youken, alarm})
+        EXPECT_NE(bordered->frameShape(), QFrame::NoFrame) << bordered->objectName().toStdString();
+    EXPECT_EQ(child<QLabel>("Label2")->frameShape(), QFrame::NoFrame);
+
+    // The focus moves through the buttons in tab order, past the disabled one.
+    QPushButton *set = child<QPushButton>("cmdSetAlarm");
+    EXPECT_EQ(set->nextInFocusChain(), child<QPushButton>("cmdGoTaskBar"));
+    EXPECT_EQ(child<QPushButton>("cmdGoTaskBar")->nextInFocusChain(),
+              child<QPushButton>("cmdClose"));
+}
+
+struct Accepted
+{
+    const char *typed;
+    TimeValue alarm;
+    const char *shown;
+};
+
+class AcceptedEntry : public AlarmFormTest, public testing::WithParamInterface<Accepted>
+{};
+
+TEST_P(AcceptedEntry, ShowsTheAlarmAndEnablesTheTaskBarButton)
+{
+    const MessageSeen seen = setAlarm(QString::fromUtf8(GetParam().typed), QStringLiteral("会議"));
+    EXPECT_FALSE(seen.shown);
+    ASSERT_TRUE(gAlarmTime.isTime());
+    EXPECT_EQ(gAlarmTime.time()->seconds(), GetParam().alarm.seconds());
+    EXPECT_EQ(label("lblAlarm"), QString::fromUtf8(GetParam().shown));
+    EXPECT_EQ(label("lblYouken"), QStringLiteral("会議"));
+    EXPECT_TRUE(goTaskBarEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SetFlow, AcceptedEntry,
+    testing::Values(Accepted{"10:30", *TimeValue::fromHms(10, 30), "10:30"},
+                    Accepted{"7:05", *TimeValue::fromHms(7, 5), "07:05"},
+                    Accepted{"00:00", *TimeValue::fromHms(0, 0), "00:00"},
+                    // Seconds are kept in the alarm and dropped from the label.
+                    Accepted{"10:29:55", *TimeValue::fromHms(10, 29, 55), "10:29"}));
+
+TEST_F(AlarmFormTest, EmptyTimeRemovesTheAlarmButKeepsTheOldNote)
+{
+    setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
+    const MessageSeen seen = setAlarm(QString(), QStringLiteral("別件"));
+    EXPECT_FALSE(seen.shown);
+    EXPECT_TRUE(gAlarmTime.isEmpty());
+    EXPECT_EQ(label("lblAlarm"), QString());
+    EXPECT_FALSE(goTaskBarEnabled());
+    EXPECT_EQ(label("lblYouken"), QStringLiteral("会議"));
+}
+
+TEST_F(AlarmFormTest, TextThatIsNoTimeIsRejectedWithAMessage)
+{
+    setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
+    const MessageSeen seen = setAlarm(QStringLiteral("abc"), QStringLiteral("別件"));
+
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ(seen.text, QStringLiteral("時刻の指定が正しくありません。"));
+    EXPECT_EQ(seen.title, QStringLiteral("ｱﾗｰﾑ時計"));
+    EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+
+    EXPECT_EQ(gAlarmTime, AlarmValue(QStringLiteral("abc")));
+    EXPECT_EQ(label("lblAlarm"), QString());
+    EXPECT_FALSE(goTaskBarEnabled());
+    EXPECT_EQ(label("lblYouken"), QStringLiteral("別件"));
+
+    for (int s = 0; s < 5; ++s)
+        tickAt(10, 30, s);
+    EXPECT_EQ(timeUpWindow(), nullptr);
+    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 0);
+
+    // The next opening starts as if no alarm had been set: it proposes the next half hour.
+    EXPECT_EQ(proposedTime(), QStringLiteral("11:00"));
+}
+
+TEST_F(AlarmFormTest, RejectedTimesInTheTable)
+{
+    for (const char *typed : {"25:00", "7:60", "abc", "  "}) {
+        const MessageSeen seen = setAlarm(QString::fromUtf8(typed), QString());
+        EXPECT_TRUE(seen.shown) << typed;
+        EXPECT_FALSE(goTaskBarEnabled()) << typed;
+        EXPECT_EQ(label("lblAlarm"), QString()) << typed;
+    }
+}
+
+TEST_F(AlarmFormTest, CancelRestoresTheAlarmAndTheNote)
+{
+    setAlarm(QStringLiteral("7:30"), QStringLiteral("会議"));
+    const MessageSeen seen = setAlarm(QStringLiteral("08:00"), QStringLiteral("別件"), false);
+    EXPECT_FALSE(seen.shown);
+    ASSERT_TRUE(gAlarmTime.isTime());
+    EXPECT_EQ(*gAlarmTime.time(), *TimeValue::fromHms(7, 30));
+    EXPECT_EQ(label("lblAlarm"), QStringLiteral("07:30"));
+    EXPECT_EQ(label("lblYouken"), QStringLiteral("会議"));
+    EXPECT_EQ(gYouken, QStringLiteral("会議"));
+    EXPECT_TRUE(goTaskBarEnabled());
+}
+
+TEST_F(AlarmFormTest, TheDialogOpensWithTheAlarmShown)
+{
+    setAlarm(QStringLiteral("7:30"), QStringLiteral("会議"));
+    EXPECT_EQ(proposedTime(), QStringLiteral("07:30"));
+}
+
+TEST_F(AlarmFormTest, MinimisingWithoutAnAlarmStopsTheTimerAndKeepsTheCaption)
+{
+    form->cmdGoTaskBar_Click();
+    EXPECT_TRUE(form->isMinimized());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
+    EXPECT_FALSE(timerRunning());
+
+    form->showNormal();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
+    EXPECT_TRUE(timerRunning());
+    tickAt(10, 7, 3);
+    EXPECT_EQ(label("lblTime"), QStringLiteral("10:07:03"));
+}
+
+TEST_F(AlarmFormTest, MinimisingWithAnAlarmShowsTheCountdownAtOnce)
+{
+    setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
+    clock.set(10, 5, 0);
+    child<QPushButton>("cmdGoTaskBar")->click();
+    EXPECT_TRUE(form->isMinimized());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("00:25 前 【会議】"));
+    EXPECT_TRUE(timerRunning());
+
+    form->showNormal();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
+    EXPECT_TRUE(timerRunning());
+}
+
+TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheFlash)
+{
+    setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
+    tickAt(10, 29, 58);
+    EXPECT_EQ(label("lblTime"), QStringLiteral("10:29:58"));
+    form->showMinimized();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("02秒 前 【会議】"));
+
+    tickAt(10, 29, 59, 250);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("01秒 前 【会議】"));
+    EXPECT_EQ(label("lblTime"), QStringLiteral("10:29:58")) << "not updated while minimised";
+    EXPECT_EQ(timeUpWindow(), nullptr);
+
+    tickAt(10, 30, 0);
+    frmTimeUp *timeUp = timeUpWindow();
+    ASSERT_NE(timeUp, nullptr);
+    EXPECT_EQ(timeUp->windowTitle(), QStringLiteral("Time UP"));
+    EXPECT_EQ(timeUp->parentWidget(), nullptr);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("00秒 前 【会議】"));
+    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 1);
+    EXPECT_EQ(services.count(FakeServices::Kind::Flash), 0) << "not during the alarm's own second";
+
+    tickAt(10, 30, 1);
+    tickAt(10, 30, 1, 250);
+    tickAt(10, 30, 1, 500);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("01秒 ｵｰﾊﾞｰ 【会議】"));
+    EXPECT_EQ(services.count(FakeServices::Kind::Flash), 3);
+    for (const FakeServices::Call &call : services.calls) {
+        if (call.kind == FakeServices::Kind::Flash) {
+            EXPECT_EQ(call.hWnd, form.get());
+            EXPECT_TRUE(call.flag);
+        }
+    }
+    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 1) << "rings once";
+    EXPECT_EQ(timeUpWindow(), timeUp);
+
+    form->showNormal();
+    tickAt(10, 31, 0);
+    EXPECT_EQ(label("lblTime"), QStringLiteral("10:31:00"));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
+}
+
+TEST_F(AlarmFormTest, ARejectedEntryThenMinimisingLeavesTheCaption)
+{
+    setAlarm(QStringLiteral("abc"), QStringLiteral("会議"));
+    form->showMinimized();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
+    EXPECT_TRUE(timerRunning()) << "the rejected text is not an empty alarm";
+    tickAt(10, 30, 0);
+    tickAt(23, 59, 59);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
+    EXPECT_EQ(services.count(FakeServices::Kind::Flash), 0);
+    EXPECT_EQ(timeUpWindow(), nullptr);
+}
+
+TEST_F(AlarmFormTest, TheClockKeepsTickingWhileTheDialogIsOpen)
+{
+    setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
+    QString shownInside;
+    bool ringing = false;
+    whenModal<frmSetTime>([&](frmSetTime *dialog) {
+        tickAt(10, 30, 0);
+        shownInside = label("lblTime");
+        ringing = timeUpWindow() != nullptr;
+        dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
+    });
+    form->cmdSetAlarm_Click();
+    EXPECT_EQ(shownInside, QStringLiteral("10:30:00"));
+    EXPECT_FALSE(ringing) << "the alarm is text while the dialog is open";
+
+    tickAt(10, 30, 1);
+    EXPECT_NE(timeUpWindow(), nullptr) << "rings once the dialog has given the alarm back";
+}
+
+TEST_F(AlarmFormTest, CloseEndsWithEveryWindowGone)
+{
+    setAlarm(QStringLiteral("10:30"), QString());
+    tickAt(10, 30, 0);
+    ASSERT_NE(timeUpWindow(), nullptr);
+    form->cmdClose_Click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(timeUpWindow(), nullptr);
+    EXPECT_FALSE(timerRunning());
+}
+
+TEST_F(AlarmFormTest, TitleBarCloseLeavesARingingWindowOpen)
+{
+    setAlarm(QStringLiteral("10:30"), QString());
+    tickAt(10, 30, 0);
+    ASSERT_NE(timeUpWindow(), nullptr);
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(timerRunning());
+    EXPECT_NE(timeUpWindow(), nullptr);
+}
+
+TEST_F(AlarmFormTest, ANoteIsShownAsPlainText)
+{
+    setAlarm(QStringLiteral("10:30"), QStringLiteral("<b>A&B</b>"));
+    EXPECT_EQ(child<QLabel>("lblYouken")->textFormat(), Qt::PlainText);
+    EXPECT_EQ(label("lblYouken"), QStringLiteral("<b>A&B</b>"));
+}
+
+} // namespace
