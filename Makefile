@@ -5,7 +5,7 @@ BUILD_TEST := build/test
 BUILD_FUZZ := build/fuzz
 FUZZ_SECONDS ?= 20
 
-.PHONY: all build run test deps deps-test fuzz fuzz-smoke format install clean
+.PHONY: all build run test deps deps-test fuzz fuzz-smoke format install clean bench
 
 all: build
 
@@ -43,6 +43,11 @@ format:
 
 install: build
 	@cmake --install $(BUILD_RUN) $(if $(PREFIX),--prefix $(PREFIX))
+
+# Start-up, footprint and tick precision against a bare Qt window, about 5 minutes; timed, so
+# not part of test.
+bench:
+	@bench/run.sh
 
 clean:
 	@rm -rf build

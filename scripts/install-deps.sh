@@ -12,7 +12,7 @@ test=(clang libclang-rt-14-dev xvfb xauth openbox x11-utils xdotool faketime
       gstreamer1.0-plugins-base)
 run=()
 bench=(xvfb openbox x11-utils xdotool faketime pulseaudio pulseaudio-utils sox
-       libxcb-damage0-dev python3)
+       libxcb-damage0-dev gcc python3)
 
 groups=("$@")
 [ ${#groups[@]} -gt 0 ] || groups=(build)
