@@ -1,3 +1,8 @@
 #include "clock.h"
 
-// Placeholder until the platform services land.
+#include <QTime>
+
+qint64 SystemClock::msecsSinceMidnight() const
+{
+    return QTime::currentTime().msecsSinceStartOfDay();
+}

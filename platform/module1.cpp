@@ -1,3 +1,166 @@
 #include "module1.h"
 
-// Placeholder until the platform services land.
+#include "soundplayer.h"
+#include "wavfile.h"
+#include "x11window.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFileInfo>
+#include <QWidget>
+#include <QWindow>
+
+namespace {
+
+constexpr unsigned kSndNoDefault = 0x2;
+constexpr char kAttentionProperty[] = "alarmAttention";
+
+// Clears the attention state once the user brings the window to the front, as Windows does
+// with a flashed taskbar entry.
+class AttentionReset final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *window = qobject_cast<QWidget *>(watched);
+        if (event->type() == QEvent::WindowActivate && window &&
+            window->property(kAttentionProperty).toBool())
+            FlashWindow(window, false);
+        return false;
+    }
+};
+
+void setAttention(QWidget *window, bool on)
+{
+    window->setProperty(kAttentionProperty, on);
+    if (!window->findChild<AttentionReset *>(QString(), Qt::FindDirectChildrenOnly))
+        window->installEventFilter(new AttentionReset(window));
+    // Panels differ in which of the two they read.
+    if (x11::available()) {
+        x11::setUrgency(window, on);
+        x11::setNetWmState(window, "_NET_WM_STATE_DEMANDS_ATTENTION", on);
+    } else if (on) {
+        QApplication::alert(window);
+    }
+}
+
+// Shows the window, activating it or not, and leaves the widget's own setting as it was.
+void showWindow(QWidget *window, bool activate)
+{
+    const bool quiet = window->testAttribute(Qt::WA_ShowWithoutActivating);
+    window->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
+    window->show();
+    window->setAttribute(Qt::WA_ShowWithoutActivating, quiet);
+}
+
+// Returns whether the window was hidden on the way and must be shown again.
+bool setStaysOnTop(QWidget *window, bool on)
+{
+    const Qt::WindowFlags flags = window->windowFlags().setFlag(Qt::WindowStaysOnTopHint, on);
+    if (flags == window->windowFlags() && !window->isVisible())
+        return false;
+
+    if (window->isVisible() && x11::available()) {
+        // Qt would hide and re-map the window to change its flags; the window manager
+        // changes the state of a mapped window in place. Qt's flags follow without a
+        // re-creation, so that a later hide and show keeps the state.
+        window->overrideWindowFlags(flags);
+        if (QWindow *handle = window->windowHandle())
+            handle->setFlags(flags);
+        x11::setNetWmState(window, "_NET_WM_STATE_ABOVE", on);
+        return false;
+    }
+
+    const bool wasVisible = window->isVisible();
+    const QPoint pos = window->pos();
+    const QSize size = window->size();
+    const bool keepPos = wasVisible || window->testAttribute(Qt::WA_Moved);
+    const bool keepSize = wasVisible || window->testAttribute(Qt::WA_Resized);
+    // Changing the flags hides a shown window and may forget where it was.
+    window->setWindowFlags(flags);
+    if (keepPos && window->pos() != pos)
+        window->move(pos);
+    if (keepSize && window->size() != size)
+        window->resize(size);
+    return wasVisible;
+}
+
+QString existingPath(const QString &path)
+{
+    // The sound path is built Windows-style with a backslash before the file name.
+    if (!QFileInfo::exists(path) && path.contains(QLatin1Char('\\'))) {
+        QString slashed = path;
+        slashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        if (QFileInfo::exists(slashed))
+            return slashed;
+    }
+    return path;
+}
+
+const std::optional<PcmSound> &defaultSound()
+{
+    static const std::optional<PcmSound> sound =
+        loadWav(QStringLiteral(":/alarm/sounds/chime.wav"));
+    return sound;
+}
+
+} // namespace
+
+long SetWindowPos(HWND hWnd, std::intptr_t hWndInsertAfter, int x, int y, int cx, int cy,
+                  unsigned wFlags)
+{
+    if (!hWnd)
+        return 0;
+    QWidget *window = hWnd->window();
+    if (!(wFlags & SWP_NOMOVE))
+        window->move(x, y);
+    if (!(wFlags & SWP_NOSIZE))
+        window->resize(cx, cy);
+
+    bool show = wFlags & SWP_SHOWWINDOW;
+    if (hWndInsertAfter == HWND_TOPMOST || hWndInsertAfter == HWND_NOTOPMOST)
+        show |= setStaysOnTop(window, hWndInsertAfter == HWND_TOPMOST);
+
+    const bool activate = !(wFlags & SWP_NOACTIVATE);
+    if (show && !window->isVisible())
+        showWindow(window, activate);
+    if (activate) {
+        window->raise();
+        window->activateWindow();
+    }
+    return 1;
+}
+
+long FlashWindow(HWND hWnd, bool bInvert)
+{
+    if (!hWnd)
+        return 0;
+    QWidget *window = hWnd->window();
+    const bool was = window->property(kAttentionProperty).toBool();
+    setAttention(window, bInvert && !was);
+    return was ? 1 : 0;
+}
+
+long sndPlaySoundA(const QString &lpszSoundName, unsigned uFlags)
+{
+    // Always asynchronous: the program only plays with SND_ASYNC, and waiting for a sound
+    // on the user-interface thread would freeze the windows.
+    if (!QCoreApplication::instance())
+        return 0;
+    std::optional<PcmSound> sound = loadWav(existingPath(lpszSoundName));
+    if (!sound && !(uFlags & kSndNoDefault))
+        sound = defaultSound();
+    if (!sound)
+        return 0;
+    return SoundPlayer::instance().play(*sound) ? 1 : 0;
+}
+
+void SetTopMost(HWND hWnd, bool makeTop)
+{
+    SetWindowPos(hWnd, makeTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}

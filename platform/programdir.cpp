@@ -1,3 +1,8 @@
 #include "programdir.h"
 
-// Placeholder until the platform services land.
+#include <QCoreApplication>
+
+QString programDirectory()
+{
+    return QCoreApplication::applicationDirPath();
+}
