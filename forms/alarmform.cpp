@@ -221,12 +221,12 @@ void AlarmForm::cmdGoTaskBar_Click()
 
 void AlarmForm::cmdClose_Click()
 {
-    // Ends the program at once: every window goes, and no event runs after this one.
+    // Ends the program at once: every window goes before the event loop stops.
     Timer1->setEnabled(false);
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows)
         window->hide();
-    QCoreApplication::exit(0);
+    QCoreApplication::quit();
 }
 
 void AlarmForm::Timer1_Timer()
@@ -249,7 +249,6 @@ void AlarmForm::showTimeUp()
     if (!m_frmTimeUp) {
         m_frmTimeUp = new frmTimeUp(m_platform);
         connect(m_frmTimeUp, &QDialog::finished, this, &AlarmForm::quitWhenNoWindowLeft);
-        connect(m_frmTimeUp, &QObject::destroyed, this, &AlarmForm::quitWhenNoWindowLeft);
     }
     m_frmTimeUp->Show();
 }

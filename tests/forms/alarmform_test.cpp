@@ -23,22 +23,32 @@
 
 namespace {
 
-// Runs action on the modal window of type T as soon as the event loop shows it. Should some
-// other window be modal instead, it is closed so that the test fails rather than hangs.
+// Runs action on the modal window of type T as soon as the event loop shows it, for as long as
+// *watching holds. Should some other window be modal instead, it is closed so that the test
+// fails rather than hangs.
 template <typename T>
-void whenModal(std::function<void(T *)> action, int triesLeft = 100)
+void whenModal(std::function<void(T *)> action, std::shared_ptr<bool> watching, int triesLeft = 100)
 {
-    QTimer::singleShot(0, [action, triesLeft] {
+    QTimer::singleShot(0, [action, watching, triesLeft] {
+        if (!*watching)
+            return;
         if (auto *window = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            *watching = false;
             action(window);
         } else if (triesLeft > 0) {
-            whenModal<T>(action, triesLeft - 1);
+            whenModal<T>(action, watching, triesLeft - 1);
         } else {
             ADD_FAILURE() << "no modal " << T::staticMetaObject.className();
             if (QWidget *other = QApplication::activeModalWidget())
                 other->close();
         }
     });
+}
+
+// The same for a window that must come.
+template <typename T> void whenModal(std::function<void(T *)> action)
+{
+    whenModal<T>(std::move(action), std::make_shared<bool>(true));
 }
 
 struct MessageSeen
@@ -54,14 +64,15 @@ class AlarmFormTest : public testing::Test
 protected:
     void SetUp() override
     {
+        // As in the program: the main window decides when it ends.
+        QApplication::setQuitOnLastWindowClosed(false);
         gYouken.clear();
         clock.set(10, 2, 0);
         form = std::make_unique<AlarmForm>(clock, services);
         form->show();
     }
 
-    template <typename T>
-    T *child(const char *name) const
+    template <typename T> T *child(const char *name) const
     {
         T *found = form->findChild<T *>(QLatin1String(name));
         EXPECT_NE(found, nullptr) << name;
@@ -76,15 +87,19 @@ protected:
     MessageSeen setAlarm(const QString &time, const QString &note, bool ok = true)
     {
         MessageSeen seen;
+        // A message box may follow the dialog; it is looked for only until the flow returns.
+        const auto messageWatch = std::make_shared<bool>(true);
         whenModal<frmSetTime>([&](frmSetTime *dialog) {
             if (ok) {
                 dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->setEditText(time);
                 dialog->findChild<QLineEdit *>(QStringLiteral("txtYouken"))->setText(note);
-                whenModal<QMessageBox>([&](QMessageBox *box) {
-                    seen = {true, box->windowTitle(), box->text(), box->standardButtons(),
-                            box->icon()};
-                    box->button(QMessageBox::Ok)->click();
-                });
+                whenModal<QMessageBox>(
+                    [&](QMessageBox *box) {
+                        seen = {true, box->windowTitle(), box->text(), box->standardButtons(),
+                                box->icon()};
+                        box->button(QMessageBox::Ok)->click();
+                    },
+                    messageWatch);
                 dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
             } else {
                 dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->setEditText(time);
@@ -93,6 +108,7 @@ protected:
             }
         });
         form->cmdSetAlarm_Click();
+        *messageWatch = false;
         return seen;
     }
 
