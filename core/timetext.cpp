@@ -211,8 +211,13 @@ QString format(int number, NumberFormat fmt)
 
 QString toText(TimeValue time)
 {
-    return twoDigits(time.hour()) + u':' + twoDigits(time.minute()) + u':' +
-           twoDigits(time.second());
+    QString text = QStringLiteral("00:00:00");
+    const int parts[] = {time.hour(), time.minute(), time.second()};
+    for (int i = 0; i < 3; ++i) {
+        text[3 * i] = QChar(u'0' + parts[i] / 10);
+        text[3 * i + 1] = QChar(u'0' + parts[i] % 10);
+    }
+    return text;
 }
 
 TimeValue distance(TimeValue a, TimeValue b)

@@ -1,0 +1,113 @@
+#include "caption.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+TimeValue hms(int h, int m, int s = 0)
+{
+    return *TimeValue::fromHms(h, m, s);
+}
+
+struct CaptionRow
+{
+    TimeValue now;
+    TimeValue alarm;
+    QString youken;
+    QString caption;
+};
+
+TEST(Caption, CountsDownAndOverWithTheNote)
+{
+    const std::vector<CaptionRow> rows = {
+        {hms(6, 15, 20), hms(19, 30), u"会議"_s, u"13:14 前 【会議】"_s},
+        {hms(19, 29, 15), hms(19, 30), u"会議"_s, u"45秒 前 【会議】"_s},
+        {hms(19, 30), hms(19, 30), u"会議"_s, u"00秒 前 【会議】"_s},
+        {hms(19, 30, 10), hms(19, 30), u"会議"_s, u"10秒 ｵｰﾊﾞｰ 【会議】"_s},
+        {hms(21, 0), hms(19, 30), u"会議"_s, u"01:30 ｵｰﾊﾞｰ 【会議】"_s},
+        // Without a note the caption ends after the direction.
+        {hms(6, 15, 20), hms(19, 30), QString(), u"13:14 前"_s},
+        {hms(19, 30, 10), hms(19, 30), QString(), u"10秒 ｵｰﾊﾞｰ"_s},
+        // One minute is the first "Short Time" distance, on either side.
+        {hms(19, 29), hms(19, 30), QString(), u"00:01 前"_s},
+        {hms(19, 29, 1), hms(19, 30), QString(), u"59秒 前"_s},
+        {hms(19, 31), hms(19, 30), QString(), u"00:01 ｵｰﾊﾞｰ"_s},
+        {hms(19, 30, 59), hms(19, 30), QString(), u"59秒 ｵｰﾊﾞｰ"_s},
+        // The distance is a time of day and never goes past 23:59.
+        {hms(1, 0), hms(23, 0), QString(), u"22:00 前"_s},
+        {hms(23, 0), hms(1, 0), QString(), u"22:00 ｵｰﾊﾞｰ"_s},
+        {hms(23, 59, 59), hms(0, 0), QString(), u"23:59 ｵｰﾊﾞｰ"_s},
+        {hms(0, 0), hms(0, 0), QString(), u"00秒 前"_s},
+        {hms(0, 0), hms(23, 59, 59), QString(), u"23:59 前"_s},
+        // Seconds are dropped, not rounded.
+        {hms(6, 15, 1), hms(19, 30), QString(), u"13:14 前"_s},
+        // A note is shown as it is, brackets and all.
+        {hms(9, 0), hms(10, 0), u"【歯医者】 "_s, u"01:00 前 【【歯医者】 】"_s},
+    };
+    for (const CaptionRow &row : rows) {
+        SCOPED_TRACE(row.caption.toStdString());
+        CountdownCaption caption;
+        EXPECT_EQ(caption.UpdateCaption(row.now, row.alarm, row.youken), row.caption);
+        EXPECT_TRUE(row.caption.startsWith(caption.strRemain() + u' '));
+    }
+}
+
+TEST(Caption, StrRemainHoldsTheLastDistance)
+{
+    CountdownCaption caption;
+    caption.UpdateCaption(hms(19, 29, 15), hms(19, 30), u"会議"_s);
+    EXPECT_EQ(caption.strRemain(), u"45秒"_s);
+    caption.UpdateCaption(hms(6, 15, 20), hms(19, 30), u"会議"_s);
+    EXPECT_EQ(caption.strRemain(), u"13:14"_s);
+}
+
+TEST(Caption, NoAlarmLeavesCaptionAndStrRemainAlone)
+{
+    CountdownCaption caption;
+    caption.UpdateCaption(hms(6, 15, 20), hms(19, 30), QString());
+    for (int s = 0; s < TimeValue::kSecondsPerDay; s += 599) {
+        ASSERT_EQ(caption.UpdateCaption(TimeValue::ofDay(s), AlarmValue(), u"会議"_s),
+                  std::nullopt);
+        ASSERT_EQ(caption.strRemain(), u"13:14"_s);
+    }
+}
+
+TEST(Caption, RejectedTextLeavesCaptionAlone)
+{
+    CountdownCaption caption;
+    for (const QString &text : {u"abc"_s, u"25:00"_s, u"7:60"_s, u" "_s, u"\xd800"_s}) {
+        SCOPED_TRACE(text.toStdString());
+        EXPECT_EQ(caption.UpdateCaption(hms(12, 0), AlarmValue(text), u"会議"_s), std::nullopt);
+        EXPECT_EQ(caption.strRemain(), QString());
+    }
+}
+
+// While the set-time dialog is open the alarm holds the label's text; minimised then, the
+// window goes on counting towards the time that text stands for.
+TEST(Caption, AlarmTextThatIsATimeCountsLikeTheTime)
+{
+    CountdownCaption caption;
+    EXPECT_EQ(caption.UpdateCaption(hms(19, 29, 15), AlarmValue(u"19:30"_s), u"会議"_s),
+              u"45秒 前 【会議】"_s);
+    EXPECT_EQ(caption.UpdateCaption(hms(21, 0), AlarmValue(u"19:30"_s), QString()),
+              u"01:30 ｵｰﾊﾞｰ"_s);
+}
+
+TEST(Caption, NoteAppearsOnceAcrossMidnight)
+{
+    CountdownCaption caption;
+    const TimeValue alarm = hms(7, 30);
+    for (int s = 86400 - 5; s < 86400 + 5; ++s) {
+        const std::optional<QString> text =
+            caption.UpdateCaption(TimeValue::ofDay(s), alarm, u"会議"_s);
+        ASSERT_TRUE(text.has_value());
+        EXPECT_EQ(text->count(u"【会議】"_s), 1) << text->toStdString();
+        EXPECT_EQ(text->endsWith(u"前 【会議】"_s), s >= 86400) << text->toStdString();
+    }
+}
+
+} // namespace

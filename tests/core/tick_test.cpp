@@ -1,0 +1,271 @@
+#include "tick.h"
+
+#include "timetext.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr qint64 kDayMs = 86'400'000;
+// Ticks land a little after each quarter second, as a real timer's would.
+constexpr qint64 kPhaseMs = 130;
+
+constexpr qint64 at(int day, int h, int m, int s, int ms = 0)
+{
+    return day * kDayMs + ((h * 60LL + m) * 60 + s) * 1000 + ms;
+}
+
+TimeValue hms(int h, int m, int s = 0)
+{
+    return *TimeValue::fromHms(h, m, s);
+}
+
+// The main window as the tick sees it: the clock label, the minimised state, gAlarmTime, and
+// a record of everything the tick asked for. Time runs on from day 0 in 250 ms steps.
+class Window
+{
+public:
+    ClockTick tick;
+    QString lblTime;
+    bool minimised = false;
+    AlarmValue gAlarmTime;
+    qint64 ms = kPhaseMs;
+
+    std::vector<qint64> rings, bodies, flashes;
+    qint64 clockUpdates = 0;
+
+    void step()
+    {
+        const TimeValue now = TimeValue::ofDay(ms / 1000);
+        const TickActions actions = tick.Timer1_Timer(now, lblTime, minimised, gAlarmTime);
+        if (actions.ring)
+            rings.push_back(ms);
+        if (actions.clockText || actions.refreshCaption)
+            bodies.push_back(ms);
+        if (actions.clockText) {
+            ASSERT_FALSE(minimised);
+            lblTime = *actions.clockText;
+            ++clockUpdates;
+        }
+        if (actions.refreshCaption) {
+            ASSERT_TRUE(minimised);
+        }
+        if (actions.flash) {
+            ASSERT_TRUE(actions.refreshCaption);
+            flashes.push_back(ms);
+        }
+        ms += 250;
+    }
+
+    void runUntil(qint64 end)
+    {
+        while (ms < end && !testing::Test::HasFatalFailure())
+            step();
+    }
+
+    // Minimising or restoring happens between two ticks; the label keeps its text.
+    void minimise() { minimised = true; }
+    void restore() { minimised = false; }
+};
+
+long countIn(const std::vector<qint64> &events, qint64 from, qint64 to)
+{
+    return std::count_if(events.begin(), events.end(),
+                         [&](qint64 t) { return t >= from && t < to; });
+}
+
+long countInSecond(const std::vector<qint64> &events, qint64 second)
+{
+    return countIn(events, second, second + 1000);
+}
+
+TEST(Tick, RingsOncePerDay)
+{
+    Window w;
+    w.gAlarmTime = hms(7, 30);
+    w.runUntil(at(4, 0, 0, 0));
+
+    const std::vector<qint64> expected = {at(0, 7, 30, 0, kPhaseMs), at(1, 7, 30, 0, kPhaseMs),
+                                          at(2, 7, 30, 0, kPhaseMs), at(3, 7, 30, 0, kPhaseMs)};
+    EXPECT_EQ(w.rings, expected);
+    // The body runs once per displayed second in the normal state.
+    EXPECT_EQ(w.clockUpdates, 4 * 86400);
+    EXPECT_TRUE(w.flashes.empty());
+}
+
+TEST(Tick, RungFlagFollowsTheDay)
+{
+    Window w;
+    w.gAlarmTime = hms(7, 30);
+    w.runUntil(at(0, 7, 29, 59, 999));
+    EXPECT_FALSE(w.tick.blnRang());
+    w.runUntil(at(0, 7, 30, 0, 500));
+    EXPECT_TRUE(w.tick.blnRang());
+    w.runUntil(at(0, 23, 59, 59, 999));
+    EXPECT_TRUE(w.tick.blnRang());
+    w.runUntil(at(1, 0, 0, 0, 500));
+    EXPECT_FALSE(w.tick.blnRang()) << "midnight arms the alarm again";
+}
+
+TEST(Tick, RingsOncePerDayWhileMinimised)
+{
+    Window w;
+    w.gAlarmTime = hms(7, 30);
+    w.runUntil(at(0, 6, 0, 0, 500));
+    w.minimise();
+    w.runUntil(at(3, 0, 0, 0));
+
+    const std::vector<qint64> expected = {at(0, 7, 30, 0, kPhaseMs), at(1, 7, 30, 0, kPhaseMs),
+                                          at(2, 7, 30, 0, kPhaseMs)};
+    EXPECT_EQ(w.rings, expected);
+    EXPECT_EQ(w.lblTime, u"06:00:00"_s) << "the label stays as it was when minimised";
+}
+
+TEST(Tick, MinimisedBodyRunsEveryTick)
+{
+    Window w;
+    w.gAlarmTime = hms(7, 30);
+    w.runUntil(at(0, 6, 0, 0, 500));
+    w.minimise();
+    w.runUntil(at(2, 0, 0, 0));
+
+    // The rest of the second that was showing when the window was minimised is filtered out,
+    // and so is that same second on the next day; every other tick runs the body.
+    EXPECT_EQ(countIn(w.bodies, at(0, 6, 0, 0, 500), at(0, 6, 0, 1)), 0);
+    EXPECT_EQ(countInSecond(w.bodies, at(0, 6, 0, 1)), 4);
+    EXPECT_EQ(countInSecond(w.bodies, at(0, 12, 34, 56)), 4);
+    EXPECT_EQ(countInSecond(w.bodies, at(1, 5, 59, 59)), 4);
+    EXPECT_EQ(countInSecond(w.bodies, at(1, 6, 0, 0)), 0);
+    EXPECT_EQ(countInSecond(w.bodies, at(1, 6, 0, 1)), 4);
+    EXPECT_EQ(countIn(w.bodies, at(1, 0, 0, 0), at(2, 0, 0, 0)), 4 * (86400 - 1));
+}
+
+TEST(Tick, FlashesOnlyWhileMinimisedAndAfterTheAlarmSecond)
+{
+    Window w;
+    w.gAlarmTime = hms(7, 30);
+    w.runUntil(at(0, 7, 0, 0, 500));
+    w.minimise();
+    w.runUntil(at(0, 9, 0, 0, 500));
+
+    EXPECT_EQ(countIn(w.flashes, 0, at(0, 7, 30, 1)), 0) << "none before or during 07:30:00";
+    EXPECT_EQ(w.flashes.front(), at(0, 7, 30, 1, kPhaseMs));
+    EXPECT_EQ(countInSecond(w.flashes, at(0, 7, 30, 1)), 4);
+    EXPECT_EQ(countIn(w.flashes, at(0, 7, 30, 1), at(0, 9, 0, 0)), 4 * 90 * 60 - 4);
+
+    // Restored: the clock catches up at the next tick and the flashing stops.
+    w.restore();
+    w.runUntil(at(0, 9, 0, 0, 700));
+    EXPECT_EQ(w.lblTime, u"09:00:00"_s);
+    const auto flashesBefore = w.flashes.size();
+    w.runUntil(at(0, 12, 0, 0));
+    EXPECT_EQ(w.flashes.size(), flashesBefore);
+
+    // Minimised again, the blinking goes on until midnight and stops there.
+    w.minimise();
+    w.runUntil(at(1, 1, 0, 0));
+    EXPECT_EQ(countInSecond(w.flashes, at(0, 23, 59, 59)), 4);
+    EXPECT_EQ(countIn(w.flashes, at(1, 0, 0, 0), at(1, 1, 0, 0)), 0);
+    EXPECT_EQ(w.rings.size(), 1u);
+}
+
+TEST(Tick, NoAlarmAndTextAlarmsNeverRing)
+{
+    for (const AlarmValue &alarm :
+         {AlarmValue(), AlarmValue(u"07:30"_s), AlarmValue(u"00:00"_s), AlarmValue(u"abc"_s)}) {
+        SCOPED_TRACE(alarm.text().toStdString());
+        Window w;
+        w.gAlarmTime = alarm;
+        w.runUntil(at(1, 0, 0, 0));
+        w.minimise();
+        w.runUntil(at(2, 0, 0, 0));
+        EXPECT_TRUE(w.rings.empty());
+        EXPECT_TRUE(w.flashes.empty());
+        EXPECT_FALSE(w.tick.blnRang());
+    }
+}
+
+TEST(Tick, AlarmAlreadyPastRingsAtOnceThenDaily)
+{
+    Window w;
+    w.runUntil(at(0, 23, 0, 0, 500));
+    w.gAlarmTime = hms(7, 0); // set at 23:00 for 07:00
+    w.runUntil(at(2, 0, 0, 0));
+
+    // 23:00:00 is already on the label, so the first body run is in the next second.
+    const std::vector<qint64> expected = {at(0, 23, 0, 1, kPhaseMs), at(1, 7, 0, 0, kPhaseMs)};
+    EXPECT_EQ(w.rings, expected);
+}
+
+TEST(Tick, MidnightAlarmRingsOnceAndIsNeverArmedByTheClock)
+{
+    Window w;
+    w.runUntil(at(0, 10, 0, 0, 500));
+    w.gAlarmTime = hms(0, 0);
+    w.runUntil(at(3, 12, 0, 0, 500));
+    EXPECT_EQ(w.rings, std::vector<qint64>{at(0, 10, 0, 1, kPhaseMs)});
+    EXPECT_TRUE(w.tick.blnRang());
+
+    // Only a body run with the dialog open (the alarm held as text) arms it again.
+    w.gAlarmTime = AlarmValue(u"00:00"_s);
+    w.runUntil(at(3, 12, 0, 3, 500));
+    EXPECT_FALSE(w.tick.blnRang());
+    w.gAlarmTime = hms(0, 0);
+    w.runUntil(at(3, 12, 0, 5));
+    EXPECT_EQ(w.rings.size(), 2u);
+    EXPECT_EQ(w.rings.back(), at(3, 12, 0, 4, kPhaseMs));
+}
+
+TEST(Tick, OpeningTheDialogAfterTheRingArmsTheAlarmAgain)
+{
+    Window w;
+    w.gAlarmTime = hms(7, 30);
+    w.runUntil(at(0, 9, 0, 0, 500));
+    ASSERT_EQ(w.rings.size(), 1u);
+
+    w.gAlarmTime = AlarmValue(u"07:30"_s); // the dialog is open
+    w.runUntil(at(0, 9, 0, 1, 200));
+    EXPECT_FALSE(w.tick.blnRang()) << "cleared by the first body run with the dialog open";
+    w.runUntil(at(0, 9, 0, 2, 500));
+    w.gAlarmTime = hms(7, 30); // closed with the same time
+    w.runUntil(at(0, 9, 0, 5));
+    ASSERT_EQ(w.rings.size(), 2u);
+    EXPECT_EQ(w.rings.back(), at(0, 9, 0, 3, kPhaseMs));
+}
+
+TEST(Tick, DialogOpenAndClosedWithinOneSecondKeepsTheAlarmRung)
+{
+    Window w;
+    w.gAlarmTime = hms(7, 30);
+    w.runUntil(at(0, 10, 0, 0, 200));
+    ASSERT_TRUE(w.tick.blnRang());
+
+    w.gAlarmTime = AlarmValue(u"07:30"_s);
+    w.runUntil(at(0, 10, 0, 0, 700)); // two ticks, both in the displayed second
+    EXPECT_TRUE(w.tick.blnRang());
+    w.gAlarmTime = hms(7, 30);
+    w.runUntil(at(0, 11, 0, 0));
+    EXPECT_EQ(w.rings.size(), 1u);
+    EXPECT_TRUE(w.tick.blnRang());
+}
+
+TEST(Tick, TickInTheDisplayedSecondDoesNothing)
+{
+    ClockTick tick;
+    const TickActions none;
+    EXPECT_EQ(tick.Timer1_Timer(hms(7, 30), u"07:30:00", false, hms(7, 30)), none);
+    EXPECT_EQ(tick.Timer1_Timer(hms(7, 30), u"07:30:00", true, hms(7, 30)), none);
+    EXPECT_FALSE(tick.blnRang());
+
+    TickActions ringing;
+    ringing.ring = true;
+    ringing.clockText = u"07:30:00"_s;
+    EXPECT_EQ(tick.Timer1_Timer(hms(7, 30), u"07:29:59", false, hms(7, 30)), ringing);
+}
+
+} // namespace
