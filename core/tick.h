@@ -11,10 +11,10 @@
 // ring, then either the new clock text or the caption refresh, then the flash.
 struct TickActions
 {
-    bool ring = false;                 // show the time-up window
-    std::optional<QString> clockText;  // new text for the clock label
-    bool refreshCaption = false;       // recompute the minimised caption
-    bool flash = false;                // invert the taskbar highlight once
+    bool ring = false;                // show the time-up window
+    std::optional<QString> clockText; // new text for the clock label
+    bool refreshCaption = false;      // recompute the minimised caption
+    bool flash = false;               // invert the taskbar highlight once
     friend bool operator==(const TickActions &, const TickActions &) = default;
 };
 
