@@ -5,7 +5,7 @@ BUILD_TEST := build/test
 BUILD_FUZZ := build/fuzz
 FUZZ_SECONDS ?= 20
 
-.PHONY: all build run test deps deps-test fuzz fuzz-smoke format install clean bench
+.PHONY: all build run display-check test deps deps-test fuzz fuzz-smoke format install clean bench
 
 all: build
 
@@ -19,8 +19,12 @@ build: deps
 	@cmake -S . -B $(BUILD_RUN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DALARM_TESTS=OFF >/dev/null
 	@cmake --build $(BUILD_RUN) -j $(JOBS)
 
-run: build
+run: display-check build
 	@$(BUILD_RUN)/alarm-clock
+
+# The clock needs a desktop to show its window on; say so before building anything.
+display-check:
+	@$(if $(DISPLAY)$(WAYLAND_DISPLAY),,$(error make run: no display to show the clock on (neither DISPLAY nor WAYLAND_DISPLAY is set)))
 
 # Warnings are errors and every test runs under AddressSanitizer and UBSan.
 test: deps-test fuzz-smoke

@@ -1,0 +1,239 @@
+#!/usr/bin/env bash
+# The whole program as a user meets it: the real binary under Xvfb and openbox, its clock
+# shifted by libfaketime, driven with xdotool. Sets an alarm a few seconds ahead through the
+# dialog, minimises, reads the countdown titles from the window manager, sees the time-up
+# window come up above the others at the alarm second, sees the taskbar entry blink while
+# overdue, presses OK and ends the program with 閉じる.
+#
+# Usage: alarm_e2e.sh PATH-TO-alarm-clock
+# Every wait is bounded; everything started here is stopped by its PID on the way out.
+set -euo pipefail
+
+bin=$(realpath "$1")
+note=会議
+fake_start="2026-12-07 10:29:30"
+fake_start_secs=$((10 * 3600 + 29 * 60 + 30))
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${pids[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+say() { echo "e2e: $*"; }
+fail() {
+    echo "e2e: FAIL: $*" >&2
+    [ -s "$work/app.log" ] && sed 's/^/e2e: program: /' "$work/app.log" >&2
+    exit 1
+}
+now_ms() { date +%s%3N; }
+
+# wait_for SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds or time runs out.
+wait_for() {
+    local end=$(($(now_ms) + $1 * 1000))
+    shift
+    until "$@"; do
+        [ "$(now_ms)" -lt "$end" ] || return 1
+        sleep 0.05
+    done
+}
+
+for tool in Xvfb openbox xdotool xprop xwininfo; do
+    command -v "$tool" >/dev/null || fail "$tool is missing (make deps-test installs it)"
+done
+faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1)
+[ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
+
+export LC_ALL=C.UTF-8 TZ=UTC HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 "$HOME" "$XDG_RUNTIME_DIR"
+unset WAYLAND_DISPLAY
+
+# --- the X server and the window manager -------------------------------------------------
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+wait_for 10 xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 ||
+    fail "openbox did not start"
+# Openbox announces itself before it has taken over the root window's events.
+wait_for 10 bash -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
+    fail "openbox did not take over"
+say "Xvfb on $DISPLAY, openbox running"
+
+# --- the program ------------------------------------------------------------------------
+# No audio server at all (the sound must not hold anything up), and the clock starts at
+# $fake_start and runs on. Qt's timers keep the real monotonic clock.
+printf 'autospawn = no\n' >"$work/pulse-client.conf"
+started_ms=$(now_ms)
+env PULSE_SERVER="unix:$work/run/no-such-pulse" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
+    QT_QPA_PLATFORM=xcb LD_PRELOAD="$faketime_lib" FAKETIME="@$fake_start" \
+    FAKETIME_DONT_FAKE_MONOTONIC=1 \
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
+    "$bin" >"$work/app.log" 2>&1 &
+app=$!
+pids+=("$app")
+
+# The fake time of day, as far as this script can tell (the program's own clock started a
+# moment after started_ms, so this runs a little ahead of it).
+fake_now() { echo $((fake_start_secs + ($(now_ms) - started_ms) / 1000)); }
+hms() { printf '%02d:%02d:%02d' $(($1 / 3600)) $(($1 / 60 % 60)) $(($1 % 60)); }
+
+title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'; }
+state_of() { xprop -id "$1" _NET_WM_STATE 2>/dev/null | sed -n 's/^_NET_WM_STATE(ATOM) = //p'; }
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+alive() { kill -0 "$app" 2>/dev/null; }
+
+# find_window TITLE: the program's mapped window with that title, if any.
+find_window() {
+    local w
+    for w in $(xdotool search --classname '^alarm-clock$' 2>/dev/null); do
+        if [ "$(title_of "$w")" = "$1" ] && viewable "$w"; then
+            echo "$w"
+            return 0
+        fi
+    done
+    return 1
+}
+window_appears() { alive && find_window "$1" >/dev/null; }
+
+wait_for 30 window_appears "ｱﾗｰﾑ時計" || fail "the main window did not appear"
+main=$(find_window "ｱﾗｰﾑ時計")
+say "main window $main is mapped with the title ｱﾗｰﾑ時計"
+
+# Client coordinates of the controls' centres, from the window's twips table.
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+set_alarm_at=(180 14)
+go_taskbar_at=(180 42)
+close_at=(180 70)
+timeup_ok_at=(108 62)
+
+# --- set the alarm through the dialog -----------------------------------------------------
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+click "$main" "${set_alarm_at[@]}"
+wait_for 10 window_appears "ｱﾗｰﾑ時刻設定" || fail "the set-time dialog did not open"
+dialog=$(find_window "ｱﾗｰﾑ時刻設定")
+alarm_secs=$(($(fake_now) + 15))
+alarm=$(hms "$alarm_secs")
+say "set-time dialog $dialog is open; typing $alarm and the note $note"
+# The dialog opens with the focus in the time and its proposal selected; the note is three
+# tabs on (OK, cancel, note); Enter presses OK.
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 20 "$alarm"
+xdotool key Tab Tab Tab
+xdotool type --delay 40 "$note"
+xdotool key Return
+dialog_gone() { ! viewable "$dialog"; }
+wait_for 10 dialog_gone || fail "the set-time dialog did not close on Enter"
+
+# --- minimise with ﾀｽｸﾊﾞｰへ and read the countdown --------------------------------------------
+minimised() { state_of "$main" | grep -q _NET_WM_STATE_HIDDEN; }
+for attempt in 1 2 3; do
+    xdotool windowactivate --sync "$main" 2>/dev/null || true
+    click "$main" "${go_taskbar_at[@]}"
+    wait_for 3 minimised && break
+done
+minimised || fail "ﾀｽｸﾊﾞｰへ did not minimise the main window"
+say "minimised at about $(hms "$(fake_now)"); alarm at $alarm"
+
+titles=()
+timeup=
+title_at_map=
+end=$(($(now_ms) + 30000))
+while [ "$(now_ms)" -lt "$end" ]; do
+    alive || fail "the program ended while counting down"
+    title=$(title_of "$main")
+    if [ ${#titles[@]} -eq 0 ] || [ "${titles[-1]}" != "$title" ]; then
+        titles+=("$title")
+    fi
+    if timeup=$(find_window "Time UP"); then
+        title_at_map=$(title_of "$main")
+        break
+    fi
+    sleep 0.05
+done
+[ -n "$timeup" ] || fail "no Time UP window by $(hms "$(fake_now)"); titles seen: ${titles[*]}"
+say "countdown titles seen: $(printf '[%s] ' "${titles[@]}")"
+say "Time UP window $timeup mapped while the main title read [$title_at_map]"
+
+# Every title before the ring counts the seconds down to the alarm, then the note.
+previous=100
+counted=0
+for title in "${titles[@]}"; do
+    [[ $title =~ ^([0-9][0-9])秒\ 前\ 【$note】$ ]] ||
+        fail "unexpected title before the ring: [$title]"
+    seconds=$((10#${BASH_REMATCH[1]}))
+    [ "$seconds" -lt "$previous" ] || fail "the countdown did not go down: ${titles[*]}"
+    previous=$seconds
+    counted=$((counted + 1))
+done
+[ "$counted" -ge 3 ] || fail "too few countdown titles: ${titles[*]}"
+# At the alarm second: the title reads 00秒 前 then (polling may be a tick late) 01秒 ｵｰﾊﾞｰ.
+[[ $title_at_map == "00秒 前 【$note】" || $title_at_map == "01秒 ｵｰﾊﾞｰ 【$note】" ]] ||
+    fail "the Time UP window came up off the alarm second: title [$title_at_map]"
+[ "${titles[-1]}" = "00秒 前 【$note】" ] || [ "${titles[-1]}" = "01秒 前 【$note】" ] ||
+    fail "the Time UP window came up early: last title [${titles[-1]}]"
+
+# Above the other windows: the window manager holds it above, and it tops the stacking order.
+state_of "$timeup" | grep -q _NET_WM_STATE_ABOVE ||
+    fail "Time UP is not kept above: [$(state_of "$timeup")]"
+top=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*, //; s/.*# //')
+[ "$((top))" -eq "$timeup" ] || fail "Time UP is not on top of the stacking order"
+say "Time UP carries _NET_WM_STATE_ABOVE and is on top of the stacking order"
+
+# --- the taskbar entry blinks while overdue ----------------------------------------------
+attention_on=0
+attention_off=0
+urgent_on=0
+urgent_off=0
+end=$(($(now_ms) + 4000))
+while [ "$(now_ms)" -lt "$end" ]; do
+    if state_of "$main" | grep -q _NET_WM_STATE_DEMANDS_ATTENTION; then
+        attention_on=$((attention_on + 1))
+    else
+        attention_off=$((attention_off + 1))
+    fi
+    if xprop -id "$main" WM_HINTS | grep -qi urgency; then
+        urgent_on=$((urgent_on + 1))
+    else
+        urgent_off=$((urgent_off + 1))
+    fi
+    sleep 0.03
+done
+overdue_title=$(title_of "$main")
+[[ $overdue_title =~ ^[0-9][0-9]秒\ ｵｰﾊﾞｰ\ 【$note】$ ]] ||
+    fail "the overdue title reads [$overdue_title]"
+say "overdue title [$overdue_title]; _NET_WM_STATE_DEMANDS_ATTENTION on/off samples" \
+    "$attention_on/$attention_off, WM_HINTS urgency on/off $urgent_on/$urgent_off"
+[ "$attention_on" -gt 0 ] && [ "$attention_off" -gt 0 ] ||
+    fail "the demands-attention state did not toggle"
+[ "$urgent_on" -gt 0 ] && [ "$urgent_off" -gt 0 ] || fail "the urgency hint did not toggle"
+
+# --- OK on the time-up window, restore, 閉じる -----------------------------------------------
+click "$timeup" "${timeup_ok_at[@]}"
+timeup_gone() { ! viewable "$timeup"; }
+wait_for 5 timeup_gone || fail "OK did not close the Time UP window"
+say "OK closed the Time UP window"
+
+restored() { ! minimised && [ "$(title_of "$main")" = "ｱﾗｰﾑ時計" ]; }
+xdotool windowactivate "$main" 2>/dev/null || true
+wait_for 5 restored || fail "the main window did not come back as ｱﾗｰﾑ時計"
+say "restored: the title reads ｱﾗｰﾑ時計 again"
+
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+click "$main" "${close_at[@]}"
+ended() { ! alive; }
+wait_for 15 ended || fail "閉じる did not end the program"
+status=0
+wait "$app" || status=$?
+[ "$status" -eq 0 ] || fail "the program exited with status $status"
+say "閉じる ended the program with status 0"
