@@ -20,8 +20,8 @@
 // space. Spaces (U+0020, U+3000) may lead and trail. No other character is allowed anywhere:
 // no tabs, line breaks, other control characters or unpaired surrogates.
 //
-// The scanner reads each character at most once and stops at the first one that does not fit,
-// so any pasted text, however long, costs at most one pass.
+// The scanner never steps back and stops at the first character that does not fit, so any
+// pasted text, however long, costs at most one pass.
 
 namespace {
 
@@ -30,9 +30,9 @@ enum class Meridiem { None, Am, Pm };
 constexpr char16_t kHour = u'時';
 constexpr char16_t kMinute = u'分';
 constexpr char16_t kSecond = u'秒';
-constexpr char16_t kGo = u'午';
-constexpr char16_t kZen = u'前';
-constexpr char16_t kGoGo = u'後';
+constexpr char16_t kNoon = u'午';
+constexpr char16_t kBefore = u'前';
+constexpr char16_t kAfter = u'後';
 
 char16_t fold(char16_t c)
 {
@@ -88,8 +88,8 @@ public:
 
     Meridiem meridiem()
     {
-        if (peek() == kGo && (peek(1) == kZen || peek(1) == kGoGo)) {
-            const Meridiem m = peek(1) == kZen ? Meridiem::Am : Meridiem::Pm;
+        if (peek() == kNoon && (peek(1) == kBefore || peek(1) == kAfter)) {
+            const Meridiem m = peek(1) == kBefore ? Meridiem::Am : Meridiem::Pm;
             m_pos += 2;
             return m;
         }
