@@ -101,6 +101,8 @@ TEST(Parser, AcceptsTheFormsPeopleType)
         {u"ＰＭ３：００"_s, secondsOf(15, 0)},
         {u"３：００\u3000ｐｍ"_s, secondsOf(15, 0)},
         {u"PM 3時"_s, secondsOf(15, 0)},
+        {u" \u3000AM 10:30 \u3000"_s, secondsOf(10, 30)},
+        {u"10:30 PM\u3000 "_s, secondsOf(22, 30)},
     };
     for (const AcceptRow &row : rows) {
         SCOPED_TRACE(show(row.text));
