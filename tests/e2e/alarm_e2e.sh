@@ -31,6 +31,9 @@ trap cleanup EXIT
 say() { echo "e2e: $*"; }
 fail() {
     echo "e2e: FAIL: $*" >&2
+    # What the screen showed, for the one reading the failure.
+    [ -n "${DISPLAY:-}" ] && import -window root "$PWD/e2e-failure.png" 2>/dev/null &&
+        echo "e2e: the screen at the failure: $PWD/e2e-failure.png" >&2
     [ -s "$work/app.log" ] && sed 's/^/e2e: program: /' "$work/app.log" >&2
     exit 1
 }
@@ -112,15 +115,26 @@ say "main window $main is mapped with the title ｱﾗｰﾑ時計"
 
 # Client coordinates of the controls' centres, from the window's twips table.
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+# press WINDOW X Y CHECK...: activates the window and clicks until CHECK holds; a window that
+# has only just been mapped may not take the first click.
+press() {
+    local window=$1 x=$2 y=$3 attempt
+    shift 3
+    for attempt in 1 2 3; do
+        xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+        click "$window" "$x" "$y"
+        wait_for 3 "$@" && return 0
+    done
+    return 1
+}
 set_alarm_at=(180 14)
 go_taskbar_at=(180 42)
 close_at=(180 70)
 timeup_ok_at=(108 62)
 
 # --- set the alarm through the dialog -----------------------------------------------------
-xdotool windowactivate --sync "$main" 2>/dev/null || true
-click "$main" "${set_alarm_at[@]}"
-wait_for 10 window_appears "ｱﾗｰﾑ時刻設定" || fail "the set-time dialog did not open"
+press "$main" "${set_alarm_at[@]}" window_appears "ｱﾗｰﾑ時刻設定" ||
+    fail "the set-time dialog did not open"
 dialog=$(find_window "ｱﾗｰﾑ時刻設定")
 alarm_secs=$(($(fake_now) + 15))
 alarm=$(hms "$alarm_secs")
@@ -137,12 +151,7 @@ wait_for 10 dialog_gone || fail "the set-time dialog did not close on Enter"
 
 # --- minimise with ﾀｽｸﾊﾞｰへ and read the countdown --------------------------------------------
 minimised() { state_of "$main" | grep -q _NET_WM_STATE_HIDDEN; }
-for attempt in 1 2 3; do
-    xdotool windowactivate --sync "$main" 2>/dev/null || true
-    click "$main" "${go_taskbar_at[@]}"
-    wait_for 3 minimised && break
-done
-minimised || fail "ﾀｽｸﾊﾞｰへ did not minimise the main window"
+press "$main" "${go_taskbar_at[@]}" minimised || fail "ﾀｽｸﾊﾞｰへ did not minimise the main window"
 say "minimised at about $(hms "$(fake_now)"); alarm at $alarm"
 
 titles=()
@@ -197,12 +206,13 @@ urgent_on=0
 urgent_off=0
 end=$(($(now_ms) + 4000))
 while [ "$(now_ms)" -lt "$end" ]; do
+    alive || fail "the program ended while overdue"
     if state_of "$main" | grep -q _NET_WM_STATE_DEMANDS_ATTENTION; then
         attention_on=$((attention_on + 1))
     else
         attention_off=$((attention_off + 1))
     fi
-    if xprop -id "$main" WM_HINTS | grep -qi urgency; then
+    if xprop -id "$main" WM_HINTS 2>/dev/null | grep -qi urgency; then
         urgent_on=$((urgent_on + 1))
     else
         urgent_off=$((urgent_off + 1))
@@ -219,9 +229,8 @@ say "overdue title [$overdue_title]; _NET_WM_STATE_DEMANDS_ATTENTION on/off samp
 [ "$urgent_on" -gt 0 ] && [ "$urgent_off" -gt 0 ] || fail "the urgency hint did not toggle"
 
 # --- OK on the time-up window, restore, 閉じる -----------------------------------------------
-click "$timeup" "${timeup_ok_at[@]}"
 timeup_gone() { ! viewable "$timeup"; }
-wait_for 5 timeup_gone || fail "OK did not close the Time UP window"
+press "$timeup" "${timeup_ok_at[@]}" timeup_gone || fail "OK did not close the Time UP window"
 say "OK closed the Time UP window"
 
 restored() { ! minimised && [ "$(title_of "$main")" = "ｱﾗｰﾑ時計" ]; }
@@ -229,10 +238,8 @@ xdotool windowactivate "$main" 2>/dev/null || true
 wait_for 5 restored || fail "the main window did not come back as ｱﾗｰﾑ時計"
 say "restored: the title reads ｱﾗｰﾑ時計 again"
 
-xdotool windowactivate --sync "$main" 2>/dev/null || true
-click "$main" "${close_at[@]}"
 ended() { ! alive; }
-wait_for 15 ended || fail "閉じる did not end the program"
+press "$main" "${close_at[@]}" ended || wait_for 10 ended || fail "閉じる did not end the program"
 status=0
 wait "$app" || status=$?
 [ "$status" -eq 0 ] || fail "the program exited with status $status"

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Takes the README's picture: the main window, the set-time dialog and the time-up window,
+# side by side, under Xvfb and openbox with the clock shifted by libfaketime.
+# Usage: scripts/screenshot.sh [PATH-TO-alarm-clock] [OUTPUT.png]
+# (defaults: build/run/alarm-clock, built by `make build`, and docs/screenshot.png)
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+bin=$(realpath "${1:-build/run/alarm-clock}")
+out=$(realpath -m "${2:-docs/screenshot.png}")
+[ -x "$bin" ] || { echo "screenshot: $bin is not built (make build)" >&2; exit 1; }
+faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1)
+[ -n "$faketime_lib" ] || { echo "screenshot: libfaketime is missing (faketime)" >&2; exit 1; }
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "screenshot: $*" >&2; exit 1; }
+now_ms() { date +%s%3N; }
+wait_for() {
+    local end=$(($(now_ms) + $1 * 1000))
+    shift
+    until "$@"; do
+        [ "$(now_ms)" -lt "$end" ] || return 1
+        sleep 0.05
+    done
+}
+
+export LC_ALL=C.UTF-8 TZ=UTC HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 "$HOME" "$XDG_RUNTIME_DIR"
+unset WAYLAND_DISPLAY
+
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+openbox --sm-disable >/dev/null 2>&1 &
+pids+=($!)
+wait_for 10 bash -c "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'" ||
+    fail "openbox did not start"
+# A plain desktop-blue backdrop.
+display -window root -size 8x8 xc:'#3a6ea5' 2>/dev/null || true
+
+printf 'autospawn = no\n' >"$work/pulse-client.conf"
+env PULSE_SERVER="unix:$work/run/no-such-pulse" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
+    QT_QPA_PLATFORM=xcb LD_PRELOAD="$faketime_lib" FAKETIME="@2026-12-07 10:29:52" \
+    FAKETIME_DONT_FAKE_MONOTONIC=1 ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0 \
+    "$bin" >/dev/null 2>&1 &
+app=$!
+pids+=("$app")
+
+title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'; }
+find_window() {
+    local w
+    for w in $(xdotool search --classname '^alarm-clock$' 2>/dev/null); do
+        if [ "$(title_of "$w")" = "$1" ] && xwininfo -id "$w" | grep -q IsViewable; then
+            echo "$w"
+            return 0
+        fi
+    done
+    return 1
+}
+appears() { find_window "$1" >/dev/null; }
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+
+wait_for 30 appears "ｱﾗｰﾑ時計" || fail "the main window did not appear"
+main=$(find_window "ｱﾗｰﾑ時計")
+xdotool windowmove --sync "$main" 30 40
+
+# An alarm at 10:30 with a note; it rings a few seconds later.
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+click "$main" 180 14
+wait_for 10 appears "ｱﾗｰﾑ時刻設定" || fail "the set-time dialog did not open"
+xdotool key ctrl+a
+xdotool type --delay 20 "10:30"
+xdotool key Tab Tab Tab
+xdotool type --delay 40 "会議の資料を印刷する"
+xdotool key Return
+wait_for 20 appears "Time UP" || fail "the alarm did not ring"
+timeup=$(find_window "Time UP")
+xdotool windowmove --sync "$timeup" 300 40
+
+# The dialog once more, opened over the main window and moved below it.
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+click "$main" 180 14
+wait_for 10 appears "ｱﾗｰﾑ時刻設定" || fail "the set-time dialog did not open again"
+dialog=$(find_window "ｱﾗｰﾑ時刻設定")
+xdotool windowmove --sync "$dialog" 30 200
+sleep 1
+
+mkdir -p "$(dirname "$out")"
+import -window root -crop 540x340+10+20 +repage "$out"
+echo "screenshot: $out"
