@@ -77,15 +77,22 @@ bool setStaysOnTop(QWidget *window, bool on)
 
     const bool wasVisible = window->isVisible();
     const QPoint pos = window->pos();
-    const QSize size = window->size();
-    const bool keepPos = wasVisible || window->testAttribute(Qt::WA_Moved);
-    const bool keepSize = wasVisible || window->testAttribute(Qt::WA_Resized);
+    const QRect inside = window->geometry();
+    const bool moved = window->testAttribute(Qt::WA_Moved);
+    const bool resized = window->testAttribute(Qt::WA_Resized);
     // Changing the flags hides a shown window and may forget where it was.
     window->setWindowFlags(flags);
-    if (keepPos && window->pos() != pos)
+    if (wasVisible) {
+        // The corner of a shown window's frame, which stays where it was.
         window->move(pos);
-    if (keepSize && window->size() != size)
-        window->resize(size);
+        window->resize(inside.size());
+    } else if (moved) {
+        // Qt puts a hidden window back by the corner of a frame it does not know yet, which
+        // shifts it by the frame's width when shown.
+        window->setGeometry(inside);
+    } else if (resized) {
+        window->resize(inside.size());
+    }
     return wasVisible;
 }
 

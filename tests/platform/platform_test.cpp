@@ -1,0 +1,185 @@
+// The platform services where they need no X server or audio device: the clock, the
+// program's directory, the platform choice, and the Qt-only fallbacks used off X11.
+#include "clock.h"
+#include "module1.h"
+#include "programdir.h"
+#include "startup.h"
+#include "wavbuilder.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTime>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+TEST(SystemClock, ReadsLocalTimeOfDay)
+{
+    const SystemClock clock;
+    const int before = QTime::currentTime().msecsSinceStartOfDay();
+    const qint64 now = clock.msecsSinceMidnight();
+    const int after = QTime::currentTime().msecsSinceStartOfDay();
+    if (after < before)
+        GTEST_SKIP() << "ran across midnight";
+    EXPECT_GE(now, before);
+    EXPECT_LE(now, after);
+    EXPECT_EQ(clock.secondsOfDay(), now / 1000);
+}
+
+TEST(ProgramDirectory, IsTheExecutablesFolderWithoutTrailingSeparator)
+{
+    const QString dir = programDirectory();
+    EXPECT_EQ(dir,
+              QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2));
+    EXPECT_FALSE(dir.endsWith(QLatin1Char('/')));
+    EXPECT_TRUE(QFileInfo(dir + QStringLiteral("/platform_tests")).isExecutable());
+}
+
+struct PlatformRow
+{
+    const char *name;
+    const char *sessionType;
+    const char *waylandDisplay;
+    const char *display;
+    const char *qpa;
+    const char *expected; // QT_QPA_PLATFORM afterwards, nullptr for unset
+};
+
+class ChoosePlatform : public ::testing::TestWithParam<PlatformRow>
+{
+protected:
+    static constexpr const char *kNames[] = {"XDG_SESSION_TYPE", "WAYLAND_DISPLAY", "DISPLAY",
+                                             "QT_QPA_PLATFORM"};
+    void SetUp() override
+    {
+        for (const char *name : kNames)
+            saved.push_back(qEnvironmentVariableIsSet(name)
+                                ? std::optional<QByteArray>(qgetenv(name))
+                                : std::nullopt);
+    }
+    void TearDown() override
+    {
+        for (size_t i = 0; i < saved.size(); ++i)
+            set(kNames[i], saved[i] ? saved[i]->constData() : nullptr);
+    }
+    static void set(const char *name, const char *value)
+    {
+        if (value)
+            qputenv(name, value);
+        else
+            qunsetenv(name);
+    }
+    std::vector<std::optional<QByteArray>> saved;
+};
+
+TEST_P(ChoosePlatform, UsesXWaylandOnlyWhenUsefulAndNotChosen)
+{
+    const PlatformRow &row = GetParam();
+    set("XDG_SESSION_TYPE", row.sessionType);
+    set("WAYLAND_DISPLAY", row.waylandDisplay);
+    set("DISPLAY", row.display);
+    set("QT_QPA_PLATFORM", row.qpa);
+
+    choosePlatform();
+
+    if (row.expected)
+        EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), QByteArray(row.expected));
+    else
+        EXPECT_FALSE(qEnvironmentVariableIsSet("QT_QPA_PLATFORM"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sessions, ChoosePlatform,
+    ::testing::Values(
+        PlatformRow{"WaylandSessionWithX", "wayland", nullptr, ":0", nullptr, "xcb"},
+        PlatformRow{"WaylandDisplayWithX", nullptr, "wayland-0", ":0", nullptr, "xcb"},
+        PlatformRow{"WaylandWithoutX", "wayland", "wayland-0", nullptr, nullptr, nullptr},
+        PlatformRow{"UserChoiceKept", "wayland", "wayland-0", ":0", "wayland", "wayland"},
+        PlatformRow{"X11Session", "x11", nullptr, ":0", nullptr, nullptr},
+        PlatformRow{"NoSessionAtAll", nullptr, nullptr, nullptr, nullptr, nullptr}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Off X11 (here: offscreen) topmost is Qt's flag, which re-creates the window.
+TEST(TopMostWithoutX11, VisibleWindowKeepsPlaceAndStaysShown)
+{
+    QWidget w;
+    w.setGeometry(120, 80, 240, 160);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+
+    SetTopMost(&w, true);
+
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.geometry(), QRect(120, 80, 240, 160));
+    EXPECT_FALSE(w.testAttribute(Qt::WA_ShowWithoutActivating));
+
+    SetTopMost(&w, false);
+
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.geometry(), QRect(120, 80, 240, 160));
+}
+
+TEST(TopMostWithoutX11, HiddenWindowIsShownInPlace)
+{
+    QWidget w;
+    w.setGeometry(300, 200, 100, 50);
+
+    SetTopMost(&w, true);
+
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(w.geometry(), QRect(300, 200, 100, 50));
+}
+
+TEST(TopMostWithoutX11, NoWindowIsIgnored)
+{
+    SetTopMost(nullptr, true);
+    EXPECT_EQ(SetWindowPos(nullptr, HWND_TOPMOST, 0, 0, 0, 0, 0x53), 0);
+    EXPECT_EQ(FlashWindow(nullptr, true), 0);
+}
+
+TEST(FlashWithoutX11, EachCallInvertsAndFalseResets)
+{
+    QWidget w;
+    w.show();
+    const int expected[] = {0, 1, 0, 1, 0};
+    for (int was : expected)
+        EXPECT_EQ(FlashWindow(&w, true), was);
+    EXPECT_EQ(FlashWindow(&w, false), 1);
+    EXPECT_EQ(FlashWindow(&w, true), 0);
+}
+
+TEST(SoundWithoutServer, ReturnsPromptlyForEveryKindOfFile)
+{
+    // A server address where none listens: no daemon is reached or spawned.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    qputenv("PULSE_SERVER",
+            QFile::encodeName(dir.filePath(QStringLiteral("none"))).prepend("unix:"));
+    const QString good = dir.filePath(QStringLiteral("good.wav"));
+    QFile file(good);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(makeWav(WavSpec{}, sweep16(44100, 0.3)));
+    file.close();
+
+    for (const QString &path : {good, dir.filePath(QStringLiteral("missing.wav")), QString()}) {
+        QElapsedTimer timer;
+        timer.start();
+        sndPlaySoundA(path, SND_ASYNC);
+        EXPECT_LT(timer.elapsed(), 2000) << qPrintable(path);
+        QCoreApplication::processEvents();
+    }
+    QTest::qWait(200); // let any queued clean-up run
+}
+
+} // namespace

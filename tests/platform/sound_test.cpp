@@ -1,0 +1,245 @@
+// sndPlaySoundA through a private PulseAudio daemon (started here) into a null sink whose
+// monitor is recorded with parec, so that what reaches the sink can be measured.
+#include "module1.h"
+#include "session.h"
+#include "soundplayer.h"
+#include "wavbuilder.h"
+#include "wavfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kThreshold = 1000;
+// A pause longer than this splits what was heard into separate sounds.
+constexpr int kGapFrames = kRate / 20;
+
+QTemporaryDir *gRuntimeDir = nullptr;
+
+struct Heard
+{
+    int sounds = 0;     // stretches of sound separated by silence
+    double seconds = 0; // from the first loud sample to the last
+};
+
+Heard measure(const QByteArray &pcm16)
+{
+    Heard heard;
+    const auto *s = reinterpret_cast<const qint16 *>(pcm16.constData());
+    const qsizetype n = pcm16.size() / 2;
+    qsizetype first = -1;
+    qsizetype last = -1;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (std::abs(int(s[i])) < kThreshold)
+            continue;
+        if (first < 0)
+            first = i;
+        if (last < 0 || i - last > kGapFrames)
+            ++heard.sounds;
+        last = i;
+    }
+    if (first >= 0)
+        heard.seconds = double(last - first + 1) / kRate;
+    return heard;
+}
+
+// Records the null sink's monitor until stopped.
+class Recorder
+{
+public:
+    bool start()
+    {
+        m_file = gRuntimeDir->filePath(QStringLiteral("recording.raw"));
+        if (!m_parec.start(QStringLiteral("parec"),
+                           {QStringLiteral("--device=alarmtest.monitor"),
+                            QStringLiteral("--format=s16le"), QStringLiteral("--channels=1"),
+                            QStringLiteral("--rate=%1").arg(kRate),
+                            // parec's default fragment is seconds long; ending it loses that.
+                            QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")},
+                           {}, m_file))
+            return false;
+        return QTest::qWaitFor(
+            [] {
+                QProcess pactl;
+                pactl.start(QStringLiteral("pactl"),
+                            {QStringLiteral("list"), QStringLiteral("short"),
+                             QStringLiteral("source-outputs")});
+                pactl.waitForFinished(2000);
+                return !pactl.readAllStandardOutput().trimmed().isEmpty();
+            },
+            5000);
+    }
+
+    QByteArray stop()
+    {
+        m_parec.stop(SIGINT);
+        QFile file(m_file);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private:
+    ChildProcess m_parec;
+    QString m_file;
+};
+
+// Plays the path and returns what reached the sink; the call's own duration in callMs.
+Heard playAndRecord(const QString &path, qint64 *callMs = nullptr)
+{
+    Recorder recorder;
+    EXPECT_TRUE(recorder.start()) << "parec did not connect";
+    QElapsedTimer timer;
+    timer.start();
+    sndPlaySoundA(path, SND_ASYNC);
+    if (callMs)
+        *callMs = timer.elapsed();
+    EXPECT_TRUE(QTest::qWaitFor([] { return !SoundPlayer::instance().isPlaying(); }, 10'000));
+    // What the player let go of last still has to pass the server and the recorder.
+    QTest::qWait(400);
+    return measure(recorder.stop());
+}
+
+double chimeSeconds()
+{
+    const std::optional<PcmSound> chime = loadWav(QStringLiteral(":/alarm/sounds/chime.wav"));
+    return chime ? measure(chime->data).seconds : 0;
+}
+
+QString writeFile(const QString &relative, const QByteArray &bytes)
+{
+    const QString path = gRuntimeDir->filePath(relative);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return path;
+}
+
+TEST(SoundOnSink, FileUnderNonAsciiFolderIsHeardOnceAndWhole)
+{
+    const QByteArray data = sweep16(kRate, 0.8);
+    const QString path =
+        writeFile(QStringLiteral("アラーム/MSREMIND.WAV"), makeWav(WavSpec{}, data));
+
+    qint64 callMs = 0;
+    const Heard heard = playAndRecord(path, &callMs);
+
+    EXPECT_LT(callMs, 500);
+    EXPECT_EQ(heard.sounds, 1);
+    // The recorder may miss its first fragment (10 ms); the player must lose nothing.
+    EXPECT_NEAR(heard.seconds, 0.8, 0.03);
+}
+
+TEST(SoundOnSink, WindowsStylePathFindsTheFile)
+{
+    const QString dir = gRuntimeDir->filePath(QStringLiteral("prog"));
+    writeFile(QStringLiteral("prog/MSREMIND.WAV"), makeWav(WavSpec{}, sweep16(kRate, 0.5)));
+
+    const Heard heard = playAndRecord(dir + QStringLiteral("\\MSREMIND.WAV"));
+
+    EXPECT_EQ(heard.sounds, 1);
+    EXPECT_NEAR(heard.seconds, 0.5, 0.03);
+}
+
+TEST(SoundOnSink, NewSoundReplacesThePlayingOne)
+{
+    const QString longer =
+        writeFile(QStringLiteral("long.wav"), makeWav(WavSpec{}, sweep16(kRate, 3.0)));
+    const QString shorter =
+        writeFile(QStringLiteral("short.wav"), makeWav(WavSpec{}, sweep16(kRate, 0.4)));
+    Recorder recorder;
+    ASSERT_TRUE(recorder.start());
+
+    sndPlaySoundA(longer, SND_ASYNC);
+    QTest::qWait(300);
+    sndPlaySoundA(shorter, SND_ASYNC);
+    ASSERT_TRUE(QTest::qWaitFor([] { return !SoundPlayer::instance().isPlaying(); }, 10'000));
+    QTest::qWait(400);
+
+    const Heard heard = measure(recorder.stop());
+    EXPECT_LT(heard.seconds, 1.2);
+}
+
+struct FallbackRow
+{
+    const char *name;
+    std::function<QString()> path;
+};
+
+class DefaultSound : public ::testing::TestWithParam<FallbackRow>
+{};
+
+TEST_P(DefaultSound, PlaysTheChimeInstead)
+{
+    const double chime = chimeSeconds();
+    ASSERT_GT(chime, 0.3);
+
+    const Heard heard = playAndRecord(GetParam().path());
+
+    EXPECT_EQ(heard.sounds, 1);
+    EXPECT_NEAR(heard.seconds, chime, 0.05);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Unplayable, DefaultSound,
+    ::testing::Values(FallbackRow{"MissingFile",
+                                  [] {
+                                      return gRuntimeDir->filePath(QStringLiteral("MSREMIND.WAV"));
+                                  }},
+                      FallbackRow{"TextNamedWav",
+                                  [] {
+                                      return writeFile(QStringLiteral("text.WAV"), "not a sound\n");
+                                  }},
+                      FallbackRow{"EmptyFile",
+                                  [] {
+                                      return writeFile(QStringLiteral("empty.WAV"), {});
+                                  }},
+                      FallbackRow{"TruncatedFile",
+                                  [] {
+                                      const QByteArray whole =
+                                          makeWav(WavSpec{}, sweep16(kRate, 0.5));
+                                      return writeFile(QStringLiteral("cut.WAV"),
+                                                       whole.left(whole.size() / 2));
+                                  }},
+                      FallbackRow{"Float64File",
+                                  [] {
+                                      return writeFile(QStringLiteral("f64.WAV"),
+                                                       makeWav(WavSpec{3, 1, kRate, 64, false},
+                                                               QByteArray(800, '\0')));
+                                  }}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    QTemporaryDir runtimeDir;
+    gRuntimeDir = &runtimeDir;
+    AudioSession audio;
+    if (!GTEST_FLAG_GET(list_tests)) {
+        const QString server = audio.start(runtimeDir.path());
+        if (server.isEmpty()) {
+            fprintf(stderr, "%s\n", qPrintable(audio.error()));
+            return 1;
+        }
+        qputenv("PULSE_SERVER", server.toLocal8Bit());
+    }
+    int result = 0;
+    {
+        QCoreApplication app(argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    return result;
+}

@@ -1,0 +1,201 @@
+// SetTopMost and FlashWindow against a real X server and window manager (Xvfb and openbox,
+// started here), read back as the window manager reports them.
+#include "module1.h"
+#include "session.h"
+#include "xprobe.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+xcb_window_t xid(QWidget *w)
+{
+    return static_cast<xcb_window_t>(w->winId());
+}
+
+// Counts the times a widget is hidden: a window re-created to change its flags is hidden first.
+class HideCounter final : public QObject
+{
+public:
+    int hides = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        hides += event->type() == QEvent::Hide;
+        return false;
+    }
+};
+
+bool settle(const std::function<bool()> &condition, int timeoutMs = 3000)
+{
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+class X11Services : public ::testing::Test
+{
+protected:
+    // A plain top-level window at the given place, shown and managed.
+    std::unique_ptr<QWidget> window(const QString &title, const QRect &geometry, bool show = true)
+    {
+        auto w = std::make_unique<QWidget>();
+        w->setWindowTitle(title);
+        w->setGeometry(geometry);
+        if (show) {
+            w->show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+            const xcb_window_t id = xid(w.get());
+            EXPECT_TRUE(settle([&] { return probe.stacking().contains(id); }));
+        }
+        return w;
+    }
+
+    // Activates the window and waits until the window manager names it active.
+    void activate(QWidget *w)
+    {
+        w->activateWindow();
+        const xcb_window_t id = xid(w);
+        ASSERT_TRUE(settle([&] { return probe.activeWindow() == id; }));
+    }
+
+    XProbe probe{qgetenv("DISPLAY")};
+};
+
+TEST_F(X11Services, TopMostPutsVisibleWindowAboveInPlaceWithoutFocus)
+{
+    auto target = window(QStringLiteral("target"), QRect(100, 120, 220, 140));
+    auto other = window(QStringLiteral("other"), QRect(150, 160, 300, 200));
+    activate(other.get());
+    HideCounter counter;
+    target->installEventFilter(&counter);
+    const xcb_window_t id = xid(target.get());
+    const QRect before = probe.geometry(id);
+    ASSERT_LT(probe.stacking().indexOf(id), probe.stacking().indexOf(xid(other.get())));
+
+    SetTopMost(target.get(), true);
+
+    EXPECT_TRUE(settle([&] { return probe.hasState(id, "_NET_WM_STATE_ABOVE"); }));
+    QTest::qWait(300); // time for a late activation or move to show up
+    EXPECT_EQ(probe.activeWindow(), xid(other.get()));
+    EXPECT_EQ(probe.geometry(id), before);
+    EXPECT_GT(probe.stacking().indexOf(id), probe.stacking().indexOf(xid(other.get())));
+    EXPECT_TRUE(target->isVisible());
+    EXPECT_EQ(xid(target.get()), id);
+    EXPECT_EQ(counter.hides, 0);
+    EXPECT_TRUE(target->windowFlags() & Qt::WindowStaysOnTopHint);
+
+    SetTopMost(target.get(), false);
+
+    EXPECT_TRUE(settle([&] { return !probe.hasState(id, "_NET_WM_STATE_ABOVE"); }));
+    EXPECT_EQ(probe.geometry(id), before);
+    EXPECT_EQ(probe.activeWindow(), xid(other.get()));
+    EXPECT_FALSE(target->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(counter.hides, 0);
+}
+
+TEST_F(X11Services, TopMostShowsHiddenWindowAboveWhereItWasPutWithoutFocus)
+{
+    auto other = window(QStringLiteral("other"), QRect(50, 50, 400, 300));
+    activate(other.get());
+    auto target = window(QStringLiteral("target"), QRect(260, 240, 180, 90), false);
+    const QRect inside = target->geometry();
+
+    SetTopMost(target.get(), true);
+
+    EXPECT_TRUE(target->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(target.get()));
+    const xcb_window_t id = xid(target.get());
+    EXPECT_TRUE(settle([&] { return probe.hasState(id, "_NET_WM_STATE_ABOVE"); }));
+    QTest::qWait(300);
+    EXPECT_EQ(probe.activeWindow(), xid(other.get()));
+    // setGeometry placed the inside of the window; the frame goes around it.
+    EXPECT_EQ(target->geometry(), inside);
+    EXPECT_EQ(probe.geometry(id), inside);
+    EXPECT_GT(probe.stacking().indexOf(id), probe.stacking().indexOf(xid(other.get())));
+}
+
+// The main window flashes while minimised; both cases must alternate on every call.
+class FlashX11 : public X11Services, public ::testing::WithParamInterface<bool>
+{};
+
+TEST_P(FlashX11, AlternatesUrgencyAndDemandsAttention)
+{
+    const bool minimised = GetParam();
+    auto target = window(QStringLiteral("target"), QRect(100, 100, 200, 120));
+    auto other = window(QStringLiteral("other"), QRect(400, 100, 200, 120));
+    activate(other.get());
+    const xcb_window_t id = xid(target.get());
+    if (minimised) {
+        target->showMinimized();
+        ASSERT_TRUE(settle([&] { return probe.hasState(id, "_NET_WM_STATE_HIDDEN"); }));
+    }
+    const auto attention = [&](bool on) {
+        return settle([&] {
+            return probe.isUrgent(id) == on &&
+                   probe.hasState(id, "_NET_WM_STATE_DEMANDS_ATTENTION") == on;
+        });
+    };
+    ASSERT_TRUE(attention(false));
+
+    for (int call = 0; call < 4; ++call) {
+        const bool on = call % 2 == 0;
+        EXPECT_EQ(FlashWindow(target.get(), true), on ? 0 : 1) << "call " << call;
+        EXPECT_TRUE(attention(on))
+            << "call " << call << " should turn attention " << (on ? "on" : "off");
+    }
+    EXPECT_EQ(probe.activeWindow(), xid(other.get()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Shown, FlashX11, ::testing::Values(false, true),
+                         [](const auto &info) { return info.param ? "Minimised" : "Normal"; });
+
+TEST_F(X11Services, ActivatingFlashedWindowClearsAttention)
+{
+    auto target = window(QStringLiteral("target"), QRect(100, 100, 200, 120));
+    auto other = window(QStringLiteral("other"), QRect(400, 100, 200, 120));
+    activate(other.get());
+    const xcb_window_t id = xid(target.get());
+    FlashWindow(target.get(), true);
+    ASSERT_TRUE(settle([&] { return probe.isUrgent(id); }));
+
+    activate(target.get());
+
+    EXPECT_TRUE(settle([&] {
+        return !probe.isUrgent(id) && !probe.hasState(id, "_NET_WM_STATE_DEMANDS_ATTENTION");
+    }));
+    // The next flash starts a new blink from the plain state.
+    EXPECT_EQ(FlashWindow(target.get(), true), 0);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    // Listing the tests needs no X server.
+    XSession session;
+    if (GTEST_FLAG_GET(list_tests)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    } else {
+        const QString display = session.start();
+        if (display.isEmpty()) {
+            fprintf(stderr, "%s\n", qPrintable(session.error()));
+            return 1;
+        }
+        qputenv("DISPLAY", display.toLatin1());
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    return result;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QRect>
+
+#include <xcb/xcb.h>
+
+// Reads window properties as the X server holds them, on a connection of its own.
+class XProbe
+{
+public:
+    explicit XProbe(const QByteArray &display);
+    ~XProbe();
+    XProbe(const XProbe &) = delete;
+    XProbe &operator=(const XProbe &) = delete;
+
+    xcb_atom_t atom(const QByteArray &name) const;
+    QList<quint32> property(xcb_window_t window, const QByteArray &name, xcb_atom_t type) const;
+
+    bool hasState(xcb_window_t window, const QByteArray &state) const;
+    bool isUrgent(xcb_window_t window) const;
+    xcb_window_t activeWindow() const;
+    // The managed client windows, bottom to top.
+    QList<quint32> stacking() const;
+    // The window's inside, in root coordinates.
+    QRect geometry(xcb_window_t window) const;
+
+private:
+    xcb_connection_t *m_c;
+    xcb_window_t m_root;
+};
