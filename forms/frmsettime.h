@@ -14,6 +14,9 @@ class frmSetTime : public QDialog
 {
     Q_OBJECT
 public:
+    // The note's length limit, in characters as a person counts them (code points).
+    static constexpr int kYoukenMaxLength = 40;
+
     frmSetTime(QWidget *owner, const Clock &clock);
 
     // Runs Form_Load and shows the dialog modally; returns when it is unloaded.
@@ -23,6 +26,9 @@ private:
     void Form_Load();
     void cmdOK_Click();
     void cmdCancel_Click();
+
+    QString proposedTime() const;
+    void centreOverOwner();
 
     const Clock &m_clock;
     QLabel *Label1 = nullptr;

@@ -1,1 +1,120 @@
 #include "frmtimeup.h"
+
+#include "dialogfont.h"
+#include "module1.h"
+#include "services.h"
+#include "twips.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPalette>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+const QColor kLightYellow(255, 255, 192);
+const QColor kDarkRed(64, 0, 0);
+} // namespace
+
+frmTimeUp::frmTimeUp(PlatformServices &platform)
+    : QDialog(nullptr,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_platform(platform)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    // Qt takes this away from owner-less tool windows. Without it, closing the main window
+    // while the alarm rings would end the program under the user's hands.
+    setAttribute(Qt::WA_QuitOnClose, true);
+    setObjectName(QStringLiteral("frmTimeUp"));
+    setFont(dialogFont());
+
+    lblYouken = new QLabel(QStringLiteral("Label1"), this);
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    Image1 = new QLabel(this);
+
+    lblYouken->setObjectName(QStringLiteral("lblYouken"));
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    Image1->setObjectName(QStringLiteral("Image1"));
+
+    QPalette form = palette();
+    form.setColor(QPalette::Window, kLightYellow);
+    setPalette(form);
+    setAutoFillBackground(true);
+    QPalette label = lblYouken->palette();
+    label.setColor(QPalette::Window, kLightYellow);
+    label.setColor(QPalette::WindowText, kDarkRed);
+    lblYouken->setPalette(label);
+    lblYouken->setAutoFillBackground(true);
+    lblYouken->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setPixmap(QPixmap(QStringLiteral(":/timeup/timeup-32.png")));
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    cmdOK->setDefault(true);
+
+    lblYouken->setAccessibleName(QStringLiteral("用件"));
+    cmdOK->setAccessibleName(cmdOK->text());
+    Image1->setAccessibleName(QStringLiteral("アラーム"));
+
+    setFixedSize(twipsToPx(2985, 1170));
+    lblYouken->setGeometry(TwipsRect{660, 300, 2175, 240}.toPx());
+    cmdOK->setGeometry(TwipsRect{1200, 780, 855, 315}.toPx());
+    Image1->setGeometry(TwipsRect{120, 120, 480, 480}.toPx());
+
+    connect(cmdOK, &QPushButton::clicked, this, &frmTimeUp::cmdOK_Click);
+
+    setWindowTitle(QStringLiteral("Time UP"));
+}
+
+void frmTimeUp::Show()
+{
+    if (!m_loaded) {
+        m_loaded = true;
+        Form_Load();
+    }
+    show();
+}
+
+void frmTimeUp::Form_Load()
+{
+    centreOnScreen();
+    lblYouken->setText(gYouken.isEmpty() ? QStringLiteral("予定時間です。") : gYouken);
+    m_platform.sndPlaySoundA(gSoundFile, SND_ASYNC);
+    m_platform.SetTopMost(this, true);
+}
+
+void frmTimeUp::cmdOK_Click()
+{
+    close();
+}
+
+// The window has no cancel button: Esc must not close it as it would close a QDialog.
+void frmTimeUp::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+// Centres the window by its outer size. Until the window manager has framed it, its frame
+// is unknown; the frame of a window that is framed already stands in for it, as the window
+// manager decorates them alike.
+void frmTimeUp::centreOnScreen()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QSize frame = frameGeometry().size() - size();
+    for (const QWidget *other : QApplication::topLevelWidgets()) {
+        if (!frame.isNull())
+            break;
+        if (other != this && other->isVisible())
+            frame = other->frameGeometry().size() - other->size();
+    }
+    const QRect area = screen->geometry();
+    const QSize outer = size() + frame;
+    move(area.left() + (area.width() - outer.width()) / 2,
+         area.top() + (area.height() - outer.height()) / 2);
+}

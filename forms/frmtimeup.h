@@ -18,9 +18,13 @@ public:
     // and only shows it on later calls while it is open.
     void Show();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void Form_Load();
     void cmdOK_Click();
+    void centreOnScreen();
 
     PlatformServices &m_platform;
     bool m_loaded = false;

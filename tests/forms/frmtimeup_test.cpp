@@ -1,0 +1,307 @@
+#include "fakeclock.h"
+#include "fakeservices.h"
+#include "frmsettime.h"
+#include "frmtimeup.h"
+#include "module1.h"
+#include "twips.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+class TimeUpTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        gYouken.clear();
+        gSoundFile = QStringLiteral("/opt/アラーム/MSREMIND.WAV");
+        window = new frmTimeUp(services);
+    }
+    void TearDown() override
+    {
+        delete window;
+        gSoundFile.clear();
+    }
+
+    template <typename T> T *child(const char *name) const
+    {
+        T *found = window->findChild<T *>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QString message() const { return child<QLabel>("lblYouken")->text(); }
+
+    // Lets the deleteLater of an unloaded window run.
+    static void runDeferredDeletes()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    FakeServices services;
+    QPointer<frmTimeUp> window;
+};
+
+// --- Load ---------------------------------------------------------------------------------
+
+struct MessageRow
+{
+    const char *note;
+    const char *shown;
+};
+
+class TimeUpMessageTest : public TimeUpTest, public testing::WithParamInterface<MessageRow>
+{};
+
+TEST_P(TimeUpMessageTest, ShowsTheNoteOrTheStandardMessage)
+{
+    EXPECT_EQ(message(), "Label1");
+    gYouken = QString::fromUtf8(GetParam().note);
+    window->Show();
+    EXPECT_EQ(message(), QString::fromUtf8(GetParam().shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TimeUpMessageTest,
+                         testing::Values(MessageRow{"", "予定時間です。"},
+                                         MessageRow{"会議", "会議"}, MessageRow{" ", " "},
+                                         MessageRow{"歯医者 3時 🦷", "歯医者 3時 🦷"}));
+
+TEST_F(TimeUpTest, LoadPlaysTheSoundOnceThenMakesItselfTopmost)
+{
+    window->Show();
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(services.calls.size(), 2u);
+    EXPECT_EQ(services.calls[0].kind, FakeServices::Kind::Sound);
+    EXPECT_EQ(services.calls[0].path, "/opt/アラーム/MSREMIND.WAV");
+    EXPECT_EQ(services.calls[0].flags, SND_ASYNC);
+    EXPECT_EQ(services.calls[1].kind, FakeServices::Kind::TopMost);
+    EXPECT_EQ(services.calls[1].hWnd, window.data());
+    EXPECT_TRUE(services.calls[1].flag);
+}
+
+TEST_F(TimeUpTest, ShowingItAgainWhileOpenDoesNotReload)
+{
+    gYouken = QStringLiteral("会議");
+    window->Show();
+    gYouken = QStringLiteral("別の用件");
+    window->Show();
+    window->Show();
+    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 1);
+    EXPECT_EQ(services.count(FakeServices::Kind::TopMost), 1);
+    EXPECT_EQ(message(), "会議");
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(TimeUpTest, EveryNewWindowLoadsAndRingsAgain)
+{
+    window->Show();
+    child<QPushButton>("cmdOK")->click();
+    runDeferredDeletes();
+    ASSERT_TRUE(window.isNull());
+
+    window = new frmTimeUp(services);
+    window->Show();
+    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 2);
+    EXPECT_EQ(services.count(FakeServices::Kind::TopMost), 2);
+}
+
+// --- Unload -------------------------------------------------------------------------------
+
+enum class Close { ClickOk, Enter, Return, TitleBar };
+
+class TimeUpCloseTest : public TimeUpTest, public testing::WithParamInterface<Close>
+{};
+
+TEST_P(TimeUpCloseTest, UnloadsItself)
+{
+    window->Show();
+    switch (GetParam()) {
+    case Close::ClickOk:
+        QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+        break;
+    case Close::Enter:
+        QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
+        break;
+    case Close::Return:
+        QTest::keyClick(child<QPushButton>("cmdOK"), Qt::Key_Return);
+        break;
+    case Close::TitleBar:
+        window->close();
+        break;
+    }
+    ASSERT_FALSE(window.isNull());
+    EXPECT_FALSE(window->isVisible());
+    runDeferredDeletes();
+    EXPECT_TRUE(window.isNull());
+    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, TimeUpCloseTest,
+                         testing::Values(Close::ClickOk, Close::Enter, Close::Return,
+                                         Close::TitleBar));
+
+TEST_F(TimeUpTest, EscapeDoesNotCloseIt)
+{
+    window->Show();
+    QTest::keyClick(window, Qt::Key_Escape);
+    runDeferredDeletes();
+    ASSERT_FALSE(window.isNull());
+    EXPECT_TRUE(window->isVisible());
+}
+
+// The main window closed from its title bar must not end the program under a ringing alarm:
+// the time-up window counts as a window for "the last window closed", and closing it last
+// is what ends the program. (The automatic quit itself is switched off for the test, as it
+// would also end the event loops of the tests that follow.)
+TEST_F(TimeUpTest, CountsAsAWindowForEndingTheProgram)
+{
+    const bool quitOnLast = QGuiApplication::quitOnLastWindowClosed();
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    QWidget main;
+    main.show();
+    window->Show();
+    int lastWindowClosed = 0;
+    const QMetaObject::Connection counting = QObject::connect(
+        qApp, &QGuiApplication::lastWindowClosed, qApp, [&] { ++lastWindowClosed; });
+
+    int afterMain = -1;
+    QTimer::singleShot(0, qApp, [&] {
+        main.close();
+        afterMain = lastWindowClosed;
+        ASSERT_TRUE(window);
+        window->close();
+        QCoreApplication::exit(0);
+    });
+    QApplication::exec();
+    QObject::disconnect(counting);
+    QGuiApplication::setQuitOnLastWindowClosed(quitOnLast);
+
+    EXPECT_EQ(afterMain, 0) << "the program would end with the time-up window open";
+    EXPECT_EQ(lastWindowClosed, 1);
+}
+
+// The set-time dialog is modal to the main window only: the ringing window still takes
+// input, the main window does not.
+TEST_F(TimeUpTest, TakesInputWhileTheSetTimeDialogIsOpen)
+{
+    QWidget main;
+    auto *field = new QLineEdit(&main);
+    main.show();
+    field->setFocus();
+    FakeClock clock;
+    frmSetTime dialog(&main, clock);
+
+    QTimer::singleShot(0, &dialog, [&] {
+        window->Show();
+        QTest::keyClick(main.windowHandle(), Qt::Key_X);
+        EXPECT_EQ(field->text(), "") << "the main window took input past the modal dialog";
+        QTest::keyClick(window->windowHandle(), Qt::Key_Return);
+        EXPECT_TRUE(window.isNull() || !window->isVisible()) << "the time-up window took no input";
+        dialog.reject();
+    });
+    dialog.exec();
+}
+
+// --- Look ---------------------------------------------------------------------------------
+
+TEST_F(TimeUpTest, WindowIsAFixedLightYellowToolWindow)
+{
+    EXPECT_EQ(window->windowTitle(), "Time UP");
+    EXPECT_EQ(window->windowType(), Qt::Tool);
+    EXPECT_EQ(window->parentWidget(), nullptr);
+    const Qt::WindowFlags flags = window->windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(window->size(), QSize(199, 78));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_TRUE(child<QPushButton>("cmdOK")->isDefault());
+
+    window->Show();
+    const QImage shot = window->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(2, shot.height() - 3)), QColor(255, 255, 192));
+
+    // The message is drawn in dark red on light yellow; antialiasing blends the thin strokes
+    // with the background, so the darkest pixel is only required to be a dark red.
+    const QLabel *message = child<QLabel>("lblYouken");
+    EXPECT_EQ(message->palette().color(QPalette::WindowText), QColor(64, 0, 0));
+    const QRect label = message->geometry();
+    EXPECT_EQ(QColor(shot.pixel(label.right() - 1, label.bottom() - 1)), QColor(255, 255, 192));
+    QColor darkest(255, 255, 255);
+    for (int y = label.top(); y <= label.bottom(); ++y) {
+        for (int x = label.left(); x <= label.right(); ++x) {
+            const QColor c(shot.pixel(x, y));
+            if (c.lightness() < darkest.lightness())
+                darkest = c;
+        }
+    }
+    EXPECT_LT(darkest.lightness(), 100);
+    EXPECT_GT(darkest.red(), darkest.green() + 30) << darkest.name().toStdString();
+    EXPECT_GT(darkest.red(), darkest.blue() + 30) << darkest.name().toStdString();
+}
+
+// Before the window manager has framed it, the window borrows the frame of a window that is
+// framed already to know its outer size.
+TEST_F(TimeUpTest, IsCentredOnTheScreen)
+{
+    QWidget main;
+    main.show();
+    window->Show();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_LE(std::abs(window->frameGeometry().center().x() - screen.center().x()), 1);
+    EXPECT_LE(std::abs(window->frameGeometry().center().y() - screen.center().y()), 1);
+}
+
+struct TimeUpControlRow
+{
+    const char *name;
+    TwipsRect twips;
+};
+
+TEST_F(TimeUpTest, ControlsSitWhereTheLayoutTableSays)
+{
+    const std::vector<TimeUpControlRow> rows = {
+        {"lblYouken", {660, 300, 2175, 240}},
+        {"cmdOK", {1200, 780, 855, 315}},
+        {"Image1", {120, 120, 480, 480}},
+    };
+    for (const TimeUpControlRow &row : rows)
+        EXPECT_EQ(child<QWidget>(row.name)->geometry(), row.twips.toPx()) << row.name;
+    EXPECT_EQ(child<QPushButton>("cmdOK")->text(), "OK");
+
+    // A long note is cut, not allowed to grow the label or the window.
+    gYouken = QString::fromUtf8("とても長い用件").repeated(6);
+    window->Show();
+    EXPECT_EQ(child<QWidget>("lblYouken")->geometry(), rows[0].twips.toPx());
+    EXPECT_EQ(window->size(), QSize(199, 78));
+}
+
+TEST_F(TimeUpTest, PictureIsTheSixteenColourAlarmIconAtThirtyTwoPixels)
+{
+    const QPixmap shown = child<QLabel>("Image1")->pixmap();
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown.size(), QSize(32, 32));
+    EXPECT_EQ(shown.toImage().pixelColor(0, 0).alpha(), 0) << "the corners are transparent";
+
+    for (int size : {16, 32}) {
+        const QImage image(QStringLiteral(":/timeup/timeup-%1.png").arg(size));
+        ASSERT_FALSE(image.isNull()) << size;
+        EXPECT_EQ(image.size(), QSize(size, size));
+        EXPECT_EQ(image.format(), QImage::Format_Indexed8) << "a palette image";
+        EXPECT_LE(image.colorCount(), 16);
+    }
+}
+
+} // namespace
