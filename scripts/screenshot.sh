@@ -21,7 +21,11 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "screenshot: $*" >&2; exit 1; }
+fail() {
+    echo "screenshot: $*" >&2
+    sed "s/^/screenshot: program: /" "$work/app.log" >&2 2>/dev/null || true
+    exit 1
+}
 now_ms() { date +%s%3N; }
 wait_for() {
     local end=$(($(now_ms) + $1 * 1000))
@@ -40,10 +44,10 @@ Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>/dev/nu
 pids+=($!)
 wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$work/display")"
-openbox --sm-disable >/dev/null 2>&1 &
+# Ready once its startup command runs (a window mapped earlier may never be managed).
+openbox --sm-disable --startup "touch $work/wm-ready" >/dev/null 2>&1 &
 pids+=($!)
-wait_for 10 bash -c "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'" ||
-    fail "openbox did not start"
+wait_for 10 test -e "$work/wm-ready" || fail "openbox did not start"
 # A plain desktop-blue backdrop.
 display -window root -size 8x8 xc:'#3a6ea5' 2>/dev/null || true
 
@@ -51,7 +55,7 @@ printf 'autospawn = no\n' >"$work/pulse-client.conf"
 env PULSE_SERVER="unix:$work/run/no-such-pulse" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
     QT_QPA_PLATFORM=xcb LD_PRELOAD="$faketime_lib" FAKETIME="@2026-12-07 10:29:52" \
     FAKETIME_DONT_FAKE_MONOTONIC=1 ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0 \
-    "$bin" >/dev/null 2>&1 &
+    "$bin" >"$work/app.log" 2>&1 &
 app=$!
 pids+=("$app")
 
@@ -91,9 +95,9 @@ xdotool windowactivate --sync "$main" 2>/dev/null || true
 click "$main" 180 14
 wait_for 10 appears "ｱﾗｰﾑ時刻設定" || fail "the set-time dialog did not open again"
 dialog=$(find_window "ｱﾗｰﾑ時刻設定")
-xdotool windowmove --sync "$dialog" 30 200
+xdotool windowmove --sync "$dialog" 300 170
 sleep 1
 
 mkdir -p "$(dirname "$out")"
-import -window root -crop 540x340+10+20 +repage "$out"
+import -window root -crop 500x285+20+15 +repage "$out"
 echo "screenshot: $out"
