@@ -18,6 +18,7 @@ import array
 import datetime
 import glob
 import os
+import random
 import signal
 import statistics
 import subprocess
@@ -294,6 +295,9 @@ def faketime_library():
 def one_start(app, command, display, audio, args, tmp, round_no, launched):
     """Runs one start of app and returns its figures."""
     sink = audio.sinks[app]
+    # A free-running timer keeps the phase it started with: start at a random point of the
+    # second, as a user would, or the baseline's lag would be whatever this loop's rhythm gives.
+    time.sleep(random.random())
     ring = int(time.time()) + RING_AFTER
     alarm_epoch = datetime.datetime.combine(datetime.date.today(), ALARM).timestamp()
     offset = int(round(alarm_epoch)) - ring
