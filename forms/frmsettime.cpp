@@ -182,17 +182,16 @@ QString frmSetTime::proposedTime() const
                       format(half * 30, NumberFormat::TwoDigits));
 }
 
-// Centres the dialog's outer frame over the main window's. Until the window manager has
-// framed the dialog its frame is unknown; the owner's frame stands in for it, as both
-// carry the same decorations.
+// Centres the dialog's outer frame over the main window's. The dialog is not shown yet, so
+// its own frame is unknown; the owner's stands in for it, as the window manager decorates
+// both alike.
 void frmSetTime::centreOverOwner()
 {
     const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
     if (!owner)
         return;
     const QRect main = owner->frameGeometry();
-    const QSize ownerFrame = main.size() - owner->size();
-    const QSize outer = isVisible() ? frameGeometry().size() : size() + ownerFrame;
+    const QSize outer = size() + (main.size() - owner->size());
     move((main.width() - outer.width()) / 2 + main.left(),
          (main.height() - outer.height()) / 2 + main.top());
 }
