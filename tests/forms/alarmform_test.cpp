@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -202,6 +203,8 @@ TEST_F(AlarmFormTest, FontsColoursAndTabOrder)
     EXPECT_TRUE(time->font().bold());
     EXPECT_DOUBLE_EQ(time->font().pointSizeF(), 14.25);
     EXPECT_EQ(time->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+    EXPECT_EQ(time->palette().color(QPalette::Window), QColor(Qt::black))
+        << "the menu-text colour of the standard scheme";
     EXPECT_TRUE(time->autoFillBackground());
     EXPECT_EQ(time->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
 
@@ -214,6 +217,16 @@ TEST_F(AlarmFormTest, FontsColoursAndTabOrder)
     for (const QLabel *bordered : {time, youken, alarm})
         EXPECT_NE(bordered->frameShape(), QFrame::NoFrame) << bordered->objectName().toStdString();
     EXPECT_EQ(child<QLabel>("Label2")->frameShape(), QFrame::NoFrame);
+
+    // A Japanese proportional Gothic stands in for ＭＳ Ｐゴシック, never a Chinese face.
+    const QStringList japanese = {"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic", "IPA Pゴシック",
+                                  "Noto Sans CJK JP"};
+    const std::vector<const QWidget *> japaneseText = {time, child<QWidget>("Label2"),
+                                                       child<QWidget>("cmdClose")};
+    for (const QWidget *control : japaneseText) {
+        const QString family = QFontInfo(control->font()).family();
+        EXPECT_TRUE(japanese.contains(family)) << family.toStdString();
+    }
 
     // The focus moves through the buttons in tab order, past the disabled one.
     QPushButton *set = child<QPushButton>("cmdSetAlarm");
