@@ -175,9 +175,12 @@ QString frmSetTime::proposedTime() const
     if (!gAlarmTime.isEmpty())
         return formatHhMm(gAlarmTime.text());
 
-    const double t = m_clock.secondsSinceMidnight();
-    const int hour = static_cast<int>((t + 1800) / 3600) % 24;
-    const int half = static_cast<int>((t + 1800) / 1800) % 2;
+    // The whole parts of (t + 1800) / 3600 and (t + 1800) / 1800 for t in seconds, computed
+    // on the milliseconds: as a single-precision number of seconds, t rounds up to the next
+    // half hour in its last few milliseconds before it, and the proposal would skip one.
+    const qint64 ms = m_clock.msecsSinceMidnight();
+    const int hour = static_cast<int>((ms + 1'800'000) / 3'600'000 % 24);
+    const int half = static_cast<int>((ms + 1'800'000) / 1'800'000 % 2);
     return formatHhMm(format(hour, NumberFormat::TwoDigitsColon) +
                       format(half * 30, NumberFormat::TwoDigits));
 }

@@ -52,7 +52,7 @@ frmTimeUp::frmTimeUp(PlatformServices &platform)
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     cmdOK->setDefault(true);
 
-    lblYouken->setAccessibleName(QStringLiteral("用件"));
+    // lblYouken is read out by its text, the message.
     cmdOK->setAccessibleName(cmdOK->text());
     Image1->setAccessibleName(QStringLiteral("アラーム"));
 

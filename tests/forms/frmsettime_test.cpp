@@ -144,14 +144,23 @@ TEST_P(ProposalTest, ProposesTheNextHalfHourStrictlyAfterNow)
     EXPECT_EQ(clock.reads, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ProposalTest,
-    testing::Values(ProposalRow{10, 0, 0, 0, "10:30"}, ProposalRow{10, 10, 0, 0, "10:30"},
-                    ProposalRow{10, 29, 59, 0, "10:30"}, ProposalRow{10, 29, 59, 900, "10:30"},
-                    ProposalRow{10, 30, 0, 0, "11:00"}, ProposalRow{10, 40, 0, 0, "11:00"},
-                    ProposalRow{23, 45, 0, 0, "00:00"}, ProposalRow{23, 30, 0, 0, "00:00"},
-                    ProposalRow{23, 29, 59, 0, "23:30"}, ProposalRow{0, 0, 0, 0, "00:30"},
-                    ProposalRow{9, 5, 0, 0, "09:30"}));
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, ProposalTest, testing::Values(
+    ProposalRow{10, 0, 0, 0, "10:30"},
+    ProposalRow{10, 10, 0, 0, "10:30"},
+    ProposalRow{10, 29, 59, 0, "10:30"},
+    ProposalRow{10, 29, 59, 900, "10:30"},
+    ProposalRow{10, 30, 0, 0, "11:00"},
+    ProposalRow{10, 40, 0, 0, "11:00"},
+    ProposalRow{23, 45, 0, 0, "00:00"},
+    ProposalRow{23, 30, 0, 0, "00:00"},
+    ProposalRow{23, 29, 59, 0, "23:30"},
+    ProposalRow{0, 0, 0, 0, "00:30"},
+    ProposalRow{9, 5, 0, 0, "09:30"},
+    // Single-precision seconds would round these up to the boundary and skip a half hour.
+    ProposalRow{10, 29, 59, 999, "10:30"},
+    ProposalRow{23, 59, 59, 999, "00:00"}));
+// clang-format on
 
 struct ExistingAlarmRow
 {
