@@ -53,6 +53,11 @@ struct PlatformRow
     const char *expected; // QT_QPA_PLATFORM afterwards, nullptr for unset
 };
 
+void PrintTo(const PlatformRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
 class ChoosePlatform : public ::testing::TestWithParam<PlatformRow>
 {
 protected:

@@ -8,6 +8,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -137,20 +138,48 @@ QString XSession::start()
     // openbox is ready once it has announced itself on the root window.
     xcb_connection_t *c = xcb_connect(display.toLatin1().constData(), nullptr);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    const QByteArray name("_NET_SUPPORTING_WM_CHECK");
-    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 0, static_cast<quint16>(name.size()), name.constData()), nullptr);
-    const xcb_atom_t check = atom ? atom->atom : 0;
-    free(atom);
-    const bool ready = waitFor(
-        [&] {
-            xcb_get_property_reply_t *reply = xcb_get_property_reply(
-                c, xcb_get_property(c, 0, root, check, XCB_ATOM_WINDOW, 0, 1), nullptr);
-            const bool found = reply && xcb_get_property_value_length(reply) == 4;
-            free(reply);
-            return found;
-        },
-        10'000);
+    const auto atom = [c](const QByteArray &name) {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<quint16>(name.size()), name.constData()), nullptr);
+        const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(reply);
+        return result;
+    };
+    const xcb_atom_t check = atom("_NET_SUPPORTING_WM_CHECK");
+    const auto hasProperty = [&](xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
+                                 quint32 value) {
+        xcb_get_property_reply_t *reply = xcb_get_property_reply(
+            c, xcb_get_property(c, 0, window, property, type, 0, 1024), nullptr);
+        bool found = false;
+        if (reply && reply->format == 32) {
+            const auto *values = static_cast<const quint32 *>(xcb_get_property_value(reply));
+            const int n = xcb_get_property_value_length(reply) / 4;
+            found = value == 0 ? n > 0 : std::find(values, values + n, value) != values + n;
+        }
+        free(reply);
+        return found;
+    };
+    bool ready = waitFor([&] { return hasProperty(root, check, XCB_ATOM_WINDOW, 0); }, 20'000);
+    // openbox announces itself before it has finished starting; it is ready for the tests
+    // once it manages a window.
+    if (ready) {
+        const xcb_atom_t clientList = atom("_NET_CLIENT_LIST");
+        const xcb_window_t probe = xcb_generate_id(c);
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, root, 0, 0, 10, 10, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        // A window mapped while openbox is still starting may be missed; map it again then.
+        ready = false;
+        for (int attempt = 0; attempt < 20 && !ready; ++attempt) {
+            xcb_unmap_window(c, probe);
+            xcb_map_window(c, probe);
+            xcb_flush(c);
+            ready = waitFor([&] { return hasProperty(root, clientList, XCB_ATOM_WINDOW, probe); },
+                            1000);
+        }
+        xcb_destroy_window(c, probe);
+        xcb_flush(c);
+    }
     xcb_disconnect(c);
     if (!ready) {
         m_error = QStringLiteral("openbox did not come up");

@@ -177,6 +177,11 @@ struct FallbackRow
     std::function<QString()> path;
 };
 
+void PrintTo(const FallbackRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
 class DefaultSound : public ::testing::TestWithParam<FallbackRow>
 {};
 

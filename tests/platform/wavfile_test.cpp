@@ -19,6 +19,11 @@ struct WavRow
     qsizetype dataBytes = 0;
 };
 
+void PrintTo(const WavRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
 const QByteArray kFour = QByteArray::fromHex("0102030405060708");
 
 std::vector<WavRow> wavRows()

@@ -34,7 +34,10 @@ protected:
     }
 };
 
-bool settle(const std::function<bool()> &condition, int timeoutMs = 3000)
+// Generous: the window manager answers slowly on a loaded machine under the sanitizers.
+constexpr int kManageMs = 15'000;
+
+bool settle(const std::function<bool()> &condition, int timeoutMs = 5000)
 {
     return QTest::qWaitFor(condition, timeoutMs);
 }
@@ -50,9 +53,9 @@ protected:
         w->setGeometry(geometry);
         if (show) {
             w->show();
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get(), kManageMs));
             const xcb_window_t id = xid(w.get());
-            EXPECT_TRUE(settle([&] { return probe.stacking().contains(id); }));
+            EXPECT_TRUE(settle([&] { return probe.stacking().contains(id); }, kManageMs));
         }
         return w;
     }
@@ -110,7 +113,7 @@ TEST_F(X11Services, TopMostShowsHiddenWindowAboveWhereItWasPutWithoutFocus)
     SetTopMost(target.get(), true);
 
     EXPECT_TRUE(target->isVisible());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(target.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(target.get(), kManageMs));
     const xcb_window_t id = xid(target.get());
     EXPECT_TRUE(settle([&] { return probe.hasState(id, "_NET_WM_STATE_ABOVE"); }));
     QTest::qWait(300);
@@ -134,7 +137,7 @@ TEST_P(FlashX11, AlternatesUrgencyAndDemandsAttention)
     const xcb_window_t id = xid(target.get());
     if (minimised) {
         target->showMinimized();
-        ASSERT_TRUE(settle([&] { return probe.hasState(id, "_NET_WM_STATE_HIDDEN"); }));
+        ASSERT_TRUE(settle([&] { return probe.hasState(id, "_NET_WM_STATE_HIDDEN"); }, kManageMs));
     }
     const auto attention = [&](bool on) {
         return settle([&] {
