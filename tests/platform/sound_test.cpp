@@ -171,6 +171,16 @@ TEST(SoundOnSink, NewSoundReplacesThePlayingOne)
     EXPECT_LT(heard.seconds, 1.2);
 }
 
+// Run alone (as ctest does), the program ends here with the sound still playing.
+TEST(SoundOnSink, EndingWhilePlayingIsClean)
+{
+    const QString path =
+        writeFile(QStringLiteral("long.wav"), makeWav(WavSpec{}, sweep16(kRate, 3.0)));
+    sndPlaySoundA(path, SND_ASYNC);
+    QTest::qWait(200);
+    EXPECT_TRUE(SoundPlayer::instance().isPlaying());
+}
+
 struct FallbackRow
 {
     const char *name;
