@@ -127,6 +127,11 @@ AlarmForm::AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *pa
     setColours(lblAlarm, palette().color(QPalette::WindowText), QColor(192, 192, 192));
     setSingleBorder(lblAlarm);
 
+    // What a screen reader says for the labels that carry no caption of their own.
+    lblTime->setAccessibleName(QStringLiteral("時計"));
+    lblAlarm->setAccessibleName(QStringLiteral("アラーム時刻"));
+    lblYouken->setAccessibleName(QStringLiteral("用件"));
+
     setTabOrder(cmdSetAlarm, cmdGoTaskBar);
     setTabOrder(cmdGoTaskBar, cmdClose);
     cmdSetAlarm->setFocus();
