@@ -10,7 +10,10 @@
 set -euo pipefail
 
 bin=$(realpath "$1")
-note=会議
+# Typed with xdotool, which gives characters outside the keyboard map a scratch keycode for the
+# moment; Qt does not always see that remapping in time, so the note sticks to the keymap.
+# (The Japanese texts of titles and windows are checked as the program writes them.)
+note=Meeting
 fake_start="2026-12-07 10:29:30"
 fake_start_secs=$((10 * 3600 + 29 * 60 + 30))
 
@@ -75,14 +78,17 @@ say "Xvfb on $DISPLAY, openbox running"
 # No audio server at all (the sound must not hold anything up), and the clock starts at
 # $fake_start and runs on. Qt's timers keep the real monotonic clock.
 printf 'autospawn = no\n' >"$work/pulse-client.conf"
-started_ms=$(now_ms)
-env PULSE_SERVER="unix:$work/run/no-such-pulse" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
-    QT_QPA_PLATFORM=xcb LD_PRELOAD="$faketime_lib" FAKETIME="@$fake_start" \
-    FAKETIME_DONT_FAKE_MONOTONIC=1 \
-    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
-    "$bin" >"$work/app.log" 2>&1 &
-app=$!
-pids+=("$app")
+start_program() {
+    started_ms=$(now_ms)
+    env PULSE_SERVER="unix:$work/run/no-such-pulse" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
+        QT_QPA_PLATFORM=xcb LD_PRELOAD="$faketime_lib" FAKETIME="@$fake_start" \
+        FAKETIME_DONT_FAKE_MONOTONIC=1 \
+        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
+        "$bin" >"$work/app.log" 2>&1 &
+    app=$!
+    pids+=("$app")
+}
+start_program
 
 # The fake time of day, as far as this script can tell (the program's own clock started a
 # moment after started_ms, so this runs a little ahead of it).
@@ -242,3 +248,40 @@ status=0
 wait "$app" || status=$?
 [ "$status" -eq 0 ] || fail "the program exited with status $status"
 say "閉じる ended the program with status 0"
+
+# --- a second run: the title bar's close while the alarm rings -----------------------------
+# The main window goes, the time-up window stays until its OK, and then the program ends.
+start_program
+wait_for 30 window_appears "ｱﾗｰﾑ時計" || fail "the main window did not appear (second run)"
+main=$(find_window "ｱﾗｰﾑ時計")
+press "$main" "${set_alarm_at[@]}" window_appears "ｱﾗｰﾑ時刻設定" ||
+    fail "the set-time dialog did not open (second run)"
+dialog=$(find_window "ｱﾗｰﾑ時刻設定")
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 20 "$(hms $(($(fake_now) + 6)))"
+xdotool key Return
+wait_for 10 dialog_gone || fail "the set-time dialog did not close on Enter (second run)"
+wait_for 20 window_appears "Time UP" || fail "no Time UP window (second run)"
+timeup=$(find_window "Time UP")
+say "second run: Time UP $timeup is up; closing the main window from its title bar (Alt+F4)"
+
+main_gone() { ! viewable "$main"; }
+for attempt in 1 2 3; do
+    xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+    xdotool key --clearmodifiers alt+F4
+    wait_for 3 main_gone && break
+done
+main_gone || fail "the title bar's close did not close the main window"
+# The program must stay with the time-up window for as long as it is open.
+stays() { alive && viewable "$timeup"; }
+for _ in $(seq 20); do
+    stays || fail "the program ended while its time-up window was open"
+    sleep 0.05
+done
+say "second run: the main window is gone, Time UP and the program remain"
+press "$timeup" "${timeup_ok_at[@]}" ended || wait_for 10 ended ||
+    fail "OK on the last window did not end the program"
+status=0
+wait "$app" || status=$?
+[ "$status" -eq 0 ] || fail "the program exited with status $status (second run)"
+say "second run: OK on the time-up window ended the program with status 0"
