@@ -127,7 +127,7 @@ bool SoundPlayer::play(const PcmSound &sound)
     source->setTail(tailMs);
     // Should the output never report the end (an underrun left it idle already), the sound
     // is let go of well after it must have finished.
-    m_deadline.start(std::chrono::milliseconds(sound.durationMs() + tailMs + 2000));
+    m_deadline.start(std::chrono::milliseconds(sound.durationMs() + tailMs + 10'000));
     return true;
 }
 
