@@ -1,6 +1,6 @@
 #include "module1.h"
 
-#include "soundplayer.h"
+#include "audio.h"
 #include "wavfile.h"
 #include "x11window.h"
 
@@ -163,7 +163,7 @@ long sndPlaySoundA(const QString &lpszSoundName, unsigned uFlags)
         sound = defaultSound();
     if (!sound)
         return 0;
-    return SoundPlayer::instance().play(*sound) ? 1 : 0;
+    return playSound(*sound) ? 1 : 0;
 }
 
 void SetTopMost(HWND hWnd, bool makeTop)

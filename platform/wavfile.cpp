@@ -41,19 +41,6 @@ QByteArray widen24To32(const QByteArray &in)
 
 } // namespace
 
-int PcmSound::bytesPerFrame() const
-{
-    const int bytes = format == Format::UInt8 ? 1 : format == Format::Int16 ? 2 : 4;
-    return bytes * channels;
-}
-
-qint64 PcmSound::durationMs() const
-{
-    if (sampleRate <= 0 || channels <= 0)
-        return 0;
-    return data.size() / bytesPerFrame() * 1000 / sampleRate;
-}
-
 std::optional<PcmSound> parseWav(const QByteArray &file)
 {
     const char *p = file.constData();

@@ -16,8 +16,15 @@ struct PcmSound
     Format format = Format::Int16;
     QByteArray data; // whole frames only
 
-    int bytesPerFrame() const;
-    qint64 durationMs() const;
+    int bytesPerFrame() const
+    {
+        return (format == Format::UInt8 ? 1 : format == Format::Int16 ? 2 : 4) * channels;
+    }
+    qint64 durationMs() const
+    {
+        return sampleRate > 0 && channels > 0 ? data.size() / bytesPerFrame() * 1000 / sampleRate
+                                              : 0;
+    }
 };
 
 // Parses a RIFF/WAVE file: PCM (8, 16, 24, 32 bit), IEEE float (32 bit) and their

@@ -1,8 +1,8 @@
 // sndPlaySoundA through a private PulseAudio daemon (started here) into a null sink whose
 // monitor is recorded with parec, so that what reaches the sink can be measured.
+#include "audio.h"
 #include "module1.h"
 #include "session.h"
-#include "soundplayer.h"
 #include "wavbuilder.h"
 #include "wavfile.h"
 
@@ -104,7 +104,7 @@ Heard playAndRecord(const QString &path, qint64 *callMs = nullptr)
     sndPlaySoundA(path, SND_ASYNC);
     if (callMs)
         *callMs = timer.elapsed();
-    EXPECT_TRUE(QTest::qWaitFor([] { return !SoundPlayer::instance().isPlaying(); }, 10'000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !isSoundPlaying(); }, 10'000));
     // What the player let go of last still has to pass the server and the recorder.
     QTest::qWait(400);
     return measure(recorder.stop());
@@ -164,7 +164,7 @@ TEST(SoundOnSink, NewSoundReplacesThePlayingOne)
     sndPlaySoundA(longer, SND_ASYNC);
     QTest::qWait(300);
     sndPlaySoundA(shorter, SND_ASYNC);
-    ASSERT_TRUE(QTest::qWaitFor([] { return !SoundPlayer::instance().isPlaying(); }, 10'000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !isSoundPlaying(); }, 10'000));
     QTest::qWait(400);
 
     const Heard heard = measure(recorder.stop());
@@ -178,7 +178,7 @@ TEST(SoundOnSink, EndingWhilePlayingIsClean)
         writeFile(QStringLiteral("long.wav"), makeWav(WavSpec{}, sweep16(kRate, 3.0)));
     sndPlaySoundA(path, SND_ASYNC);
     QTest::qWait(200);
-    EXPECT_TRUE(SoundPlayer::instance().isPlaying());
+    EXPECT_TRUE(isSoundPlaying());
 }
 
 struct FallbackRow
