@@ -32,4 +32,8 @@ done
 metainfo="$prefix/share/metainfo/$id.metainfo.xml"
 [ -f "$metainfo" ] || fail "the AppStream metadata is missing"
 appstreamcli validate --no-net "$metainfo" >/dev/null || fail "the AppStream metadata is not valid"
+# The installed program starts from where it was installed and keeps running.
+status=0
+QT_QPA_PLATFORM=offscreen timeout 3 "$prefix/bin/alarm-clock" >/dev/null 2>&1 || status=$?
+[ "$status" -eq 124 ] || fail "the installed program did not keep running (status $status)"
 echo "install: program, sound, desktop entry, icons and metadata in place and valid"
