@@ -15,13 +15,18 @@ namespace {
 
 constexpr unsigned kSndNoDefault = 0x2;
 constexpr char kAttentionProperty[] = "alarmAttention";
+// The filter has no meta-object of its own, so it is found again by its name.
+constexpr char kAttentionResetName[] = "alarmAttentionReset";
 
 // Clears the attention state once the user brings the window to the front, as Windows does
 // with a flashed taskbar entry.
 class AttentionReset final : public QObject
 {
 public:
-    using QObject::QObject;
+    explicit AttentionReset(QObject *parent) : QObject(parent)
+    {
+        setObjectName(QLatin1String(kAttentionResetName));
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -37,7 +42,8 @@ protected:
 void setAttention(QWidget *window, bool on)
 {
     window->setProperty(kAttentionProperty, on);
-    if (!window->findChild<AttentionReset *>(QString(), Qt::FindDirectChildrenOnly))
+    if (!window->findChild<QObject *>(QLatin1String(kAttentionResetName),
+                                      Qt::FindDirectChildrenOnly))
         window->installEventFilter(new AttentionReset(window));
     // Panels differ in which of the two they read.
     if (x11::available()) {

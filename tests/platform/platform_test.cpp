@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTime>
@@ -162,6 +163,21 @@ TEST(FlashWithoutX11, EachCallInvertsAndFalseResets)
         EXPECT_EQ(FlashWindow(&w, true), was);
     EXPECT_EQ(FlashWindow(&w, false), 1);
     EXPECT_EQ(FlashWindow(&w, true), 0);
+}
+
+// A real window has child widgets; the flash must tell its own helper apart from them.
+TEST(FlashWithoutX11, ActivatingAWindowWithChildrenClearsAttention)
+{
+    QWidget w;
+    auto *child = new QLabel(QStringLiteral("child"), &w);
+    w.show();
+    EXPECT_EQ(FlashWindow(&w, true), 0);
+    EXPECT_EQ(FlashWindow(&w, true), 1);
+    EXPECT_EQ(FlashWindow(&w, true), 0);
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(&w, &activate);
+    EXPECT_EQ(FlashWindow(&w, true), 0) << "activation should have cleared the attention";
+    EXPECT_EQ(child->parent(), &w);
 }
 
 TEST(SoundWithoutServer, ReturnsPromptlyForEveryKindOfFile)
