@@ -12,42 +12,14 @@ out=$(realpath -m "${2:-docs/screenshot.png}")
 faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1)
 [ -n "$faketime_lib" ] || { echo "screenshot: libfaketime is missing (faketime)" >&2; exit 1; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/xsession.sh
 fail() {
     echo "screenshot: $*" >&2
     sed "s/^/screenshot: program: /" "$work/app.log" >&2 2>/dev/null || true
     exit 1
 }
-now_ms() { date +%s%3N; }
-wait_for() {
-    local end=$(($(now_ms) + $1 * 1000))
-    shift
-    until "$@"; do
-        [ "$(now_ms)" -lt "$end" ] || return 1
-        sleep 0.05
-    done
-}
-
-export LC_ALL=C.UTF-8 TZ=UTC HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
-mkdir -m 700 "$HOME" "$XDG_RUNTIME_DIR"
-unset WAYLAND_DISPLAY
-
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-# Ready once its startup command runs (a window mapped earlier may never be managed).
-openbox --sm-disable --startup "touch $work/wm-ready" >/dev/null 2>&1 &
-pids+=($!)
-wait_for 10 test -e "$work/wm-ready" || fail "openbox did not start"
+export TZ=UTC
+start_x_session 800x600x24 || fail "no X session"
 # A plain desktop-blue backdrop.
 display -window root -size 8x8 xc:'#3a6ea5' 2>/dev/null || true
 
@@ -59,17 +31,6 @@ env PULSE_SERVER="unix:$work/run/no-such-pulse" PULSE_CLIENTCONFIG="$work/pulse-
 app=$!
 pids+=("$app")
 
-title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'; }
-find_window() {
-    local w
-    for w in $(xdotool search --classname '^alarm-clock$' 2>/dev/null); do
-        if [ "$(title_of "$w")" = "$1" ] && xwininfo -id "$w" | grep -q IsViewable; then
-            echo "$w"
-            return 0
-        fi
-    done
-    return 1
-}
 appears() { find_window "$1" >/dev/null; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 

@@ -17,19 +17,7 @@ note=Meeting
 fake_start="2026-12-07 10:29:30"
 fake_start_secs=$((10 * 3600 + 29 * 60 + 30))
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../../scripts/xsession.sh"
 
 say() { echo "e2e: $*"; }
 fail() {
@@ -40,38 +28,14 @@ fail() {
     [ -s "$work/app.log" ] && sed 's/^/e2e: program: /' "$work/app.log" >&2
     exit 1
 }
-now_ms() { date +%s%3N; }
-
-# wait_for SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds or time runs out.
-wait_for() {
-    local end=$(($(now_ms) + $1 * 1000))
-    shift
-    until "$@"; do
-        [ "$(now_ms)" -lt "$end" ] || return 1
-        sleep 0.05
-    done
-}
-
 for tool in Xvfb openbox xdotool xprop xwininfo; do
     command -v "$tool" >/dev/null || fail "$tool is missing (make deps-test installs it)"
 done
 faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1)
 [ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
 
-export LC_ALL=C.UTF-8 TZ=UTC HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
-mkdir -m 700 "$HOME" "$XDG_RUNTIME_DIR"
-unset WAYLAND_DISPLAY
-
-# --- the X server and the window manager -------------------------------------------------
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-# Openbox announces itself on the root window before it handles map requests; a window
-# mapped in between is never managed. Its startup command runs once it is ready.
-openbox --sm-disable --startup "touch $work/wm-ready" >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 10 test -e "$work/wm-ready" || fail "openbox did not start"
+export TZ=UTC
+start_x_session 1024x768x24 || fail "no X session"
 say "Xvfb on $DISPLAY, openbox running"
 
 # --- the program ------------------------------------------------------------------------
@@ -95,22 +59,7 @@ start_program
 fake_now() { echo $((fake_start_secs + ($(now_ms) - started_ms) / 1000)); }
 hms() { printf '%02d:%02d:%02d' $(($1 / 3600)) $(($1 / 60 % 60)) $(($1 % 60)); }
 
-title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'; }
-state_of() { xprop -id "$1" _NET_WM_STATE 2>/dev/null | sed -n 's/^_NET_WM_STATE(ATOM) = //p'; }
-viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 alive() { kill -0 "$app" 2>/dev/null; }
-
-# find_window TITLE: the program's mapped window with that title, if any.
-find_window() {
-    local w
-    for w in $(xdotool search --classname '^alarm-clock$' 2>/dev/null); do
-        if [ "$(title_of "$w")" = "$1" ] && viewable "$w"; then
-            echo "$w"
-            return 0
-        fi
-    done
-    return 1
-}
 window_appears() { alive && find_window "$1" >/dev/null; }
 
 wait_for 30 window_appears "ｱﾗｰﾑ時計" || fail "the main window did not appear"
