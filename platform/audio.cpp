@@ -20,11 +20,10 @@ const AudioModule &audioModule()
 {
     static const AudioModule module = [] {
         AudioModule found;
-        // Installed beside the program's libraries, in the build tree beside the program;
-        // the build tree's own place serves the tests, whose executables lie elsewhere.
+        // Installed beside the program's libraries; in the build tree, beside the program.
         const QString programDir = QCoreApplication::applicationDirPath();
-        for (const QString &dir : {programDir + QStringLiteral("/" ALARM_AUDIO_INSTALL_DIR),
-                                   programDir, QStringLiteral(ALARM_AUDIO_BUILD_DIR)}) {
+        for (const QString &dir :
+             {programDir + QStringLiteral("/" ALARM_AUDIO_INSTALL_DIR), programDir}) {
             QLibrary library(dir + QStringLiteral("/alarm_audio"));
             if (!library.load())
                 continue;
