@@ -201,11 +201,8 @@ void AlarmForm::cmdSetAlarm_Click()
     if (gAlarmTime.isEmpty())
         return;
 
-    const std::optional<TimeValue> time = gAlarmTime.isTime() ? gAlarmTime.time()
-                                          : recognise(gAlarmTime.text())
-                                              ? convert(gAlarmTime.text())
-                                              : std::nullopt;
-    if (time) {
+    // The value is text here: the label's, or whatever the dialog wrote.
+    if (const std::optional<TimeValue> time = convert(gAlarmTime.text())) {
         gAlarmTime = *time;
         lblAlarm->setText(format(*time, TimeFormat::ShortTime));
         cmdGoTaskBar->setEnabled(true);
