@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "dialogfont.h"
 #include "module1.h"
+#include "module1api.h"
 #include "timetext.h"
 #include "twips.h"
 
@@ -143,6 +144,7 @@ frmSetTime::frmSetTime(QWidget *owner, const Clock &clock)
 int frmSetTime::exec()
 {
     Form_Load();
+    KeepOffTaskbar(this);
     return QDialog::exec();
 }
 

@@ -70,6 +70,7 @@ void frmTimeUp::Show()
 {
     if (!m_loaded) {
         m_loaded = true;
+        KeepOffTaskbar(this);
         Form_Load();
     }
     show();

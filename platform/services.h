@@ -1,6 +1,6 @@
 #pragma once
 
-#include "module1.h"
+#include "module1api.h"
 
 // The platform calls the windows make, behind one interface so that window tests can
 // count and order them without an X server or an audio device.
@@ -13,7 +13,7 @@ public:
     virtual void sndPlaySoundA(const QString &path, unsigned flags) = 0;
 };
 
-// The real thing: forwards to the functions of module1.h.
+// The real thing: forwards to the functions of module1api.h.
 class SystemServices final : public PlatformServices
 {
 public:

@@ -1,7 +1,7 @@
 // The platform services where they need no X server or audio device: the clock, the
 // program's directory, the platform choice, and the Qt-only fallbacks used off X11.
 #include "clock.h"
-#include "module1.h"
+#include "module1api.h"
 #include "programdir.h"
 #include "startup.h"
 #include "wavbuilder.h"

@@ -1,7 +1,7 @@
 // sndPlaySoundA through a private PulseAudio daemon (started here) into a null sink whose
 // monitor is recorded with parec, so that what reaches the sink can be measured.
 #include "audio.h"
-#include "module1.h"
+#include "module1api.h"
 #include "session.h"
 #include "wavbuilder.h"
 #include "wavfile.h"

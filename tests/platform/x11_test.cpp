@@ -1,6 +1,6 @@
 // SetTopMost and FlashWindow against a real X server and window manager (Xvfb and openbox,
 // started here), read back as the window manager reports them.
-#include "module1.h"
+#include "module1api.h"
 #include "session.h"
 #include "xprobe.h"
 
@@ -101,6 +101,28 @@ TEST_F(X11Services, TopMostPutsVisibleWindowAboveInPlaceWithoutFocus)
     EXPECT_EQ(probe.activeWindow(), xid(other.get()));
     EXPECT_FALSE(target->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(counter.hides, 0);
+}
+
+// A dialog shown, hidden and shown again stays off the taskbar each time, and what the
+// program's own window-manager states were stays as it was.
+TEST_F(X11Services, KeepOffTaskbarHoldsOnEveryShow)
+{
+    QWidget dialog(nullptr, Qt::Tool);
+    dialog.setWindowTitle(QStringLiteral("dialog"));
+    dialog.setGeometry(QRect(120, 100, 200, 80));
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    for (int show = 0; show < 2; ++show) {
+        KeepOffTaskbar(&dialog);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog, kManageMs));
+        const xcb_window_t id = xid(&dialog);
+        ASSERT_TRUE(settle([&] { return probe.stacking().contains(id); }, kManageMs));
+        EXPECT_TRUE(settle([&] { return probe.hasState(id, "_NET_WM_STATE_SKIP_TASKBAR"); }))
+            << "show " << show;
+        EXPECT_TRUE(probe.hasState(id, "_NET_WM_STATE_ABOVE")) << "show " << show;
+        dialog.hide();
+        ASSERT_TRUE(settle([&] { return !probe.stacking().contains(id); }, kManageMs));
+    }
 }
 
 TEST_F(X11Services, TopMostShowsHiddenWindowAboveWhereItWasPutWithoutFocus)

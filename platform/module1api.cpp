@@ -1,4 +1,4 @@
-#include "module1.h"
+#include "module1api.h"
 
 #include "audio.h"
 #include "wavfile.h"
@@ -170,6 +170,14 @@ long sndPlaySoundA(const QString &lpszSoundName, unsigned uFlags)
     if (!sound)
         return 0;
     return playSound(*sound) ? 1 : 0;
+}
+
+void KeepOffTaskbar(HWND hWnd)
+{
+    // Tool windows are kept off the taskbar by Qt elsewhere; on X11 most panels skip them
+    // too, but only the explicit state holds for every panel.
+    if (hWnd && hWnd->isWindow() && x11::available())
+        x11::setNetWmState(hWnd, "_NET_WM_STATE_SKIP_TASKBAR", true);
 }
 
 void SetTopMost(HWND hWnd, bool makeTop)

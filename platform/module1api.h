@@ -28,3 +28,7 @@ long sndPlaySoundA(const QString &lpszSoundName, unsigned uFlags);
 
 // Keeps the window above all others (or no longer), without moving or activating it.
 void SetTopMost(HWND hWnd, bool makeTop);
+
+// Keeps a dialog window off the taskbar. Call it before each show: a window manager forgets
+// the request when the window is hidden.
+void KeepOffTaskbar(HWND hWnd);
