@@ -48,7 +48,7 @@ format:
 install: build
 	@cmake --install $(BUILD_RUN) $(if $(PREFIX),--prefix $(PREFIX))
 
-# Start-up, footprint and tick precision against a bare Qt window, about 5 minutes; timed, so
+# Start-up, footprint and tick precision against a bare Qt window, about 7 minutes; timed, so
 # not part of test.
 bench:
 	@bench/run.sh

@@ -14,6 +14,6 @@ cmake --build "$out/baseline" -j "$jobs" >/dev/null
 # shellcheck disable=SC2046
 cc -O2 -Wall -Wextra -o "$out/xwatch" bench/xwatch.c $(pkg-config --cflags --libs xcb xcb-damage)
 
-echo "Measuring: about 5 minutes." >&2
+echo "Measuring: about 6 minutes." >&2
 python3 bench/bench.py --program "$out/alarm-clock" --baseline "$out/baseline/baseline" \
     --xwatch "$out/xwatch" --sound "$out/MSREMIND.WAV" --out "$out/results.md" "$@"
