@@ -82,6 +82,7 @@ frmSetTime::frmSetTime(QWidget *owner, const Clock &clock)
       m_clock(clock)
 {
     setObjectName(QStringLiteral("frmSetTime"));
+    KeepOffTaskbar(this);
     setFont(dialogFont());
 
     Label1 = new QLabel(QStringLiteral("時刻"), this);
@@ -144,7 +145,6 @@ frmSetTime::frmSetTime(QWidget *owner, const Clock &clock)
 int frmSetTime::exec()
 {
     Form_Load();
-    KeepOffTaskbar(this);
     return QDialog::exec();
 }
 

@@ -28,6 +28,7 @@ frmTimeUp::frmTimeUp(PlatformServices &platform)
     // while the alarm rings would end the program under the user's hands.
     setAttribute(Qt::WA_QuitOnClose, true);
     setObjectName(QStringLiteral("frmTimeUp"));
+    KeepOffTaskbar(this);
     setFont(dialogFont());
 
     lblYouken = new QLabel(QStringLiteral("Label1"), this);
@@ -70,7 +71,6 @@ void frmTimeUp::Show()
 {
     if (!m_loaded) {
         m_loaded = true;
-        KeepOffTaskbar(this);
         Form_Load();
     }
     show();

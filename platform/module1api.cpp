@@ -17,6 +17,7 @@ constexpr unsigned kSndNoDefault = 0x2;
 constexpr char kAttentionProperty[] = "alarmAttention";
 // The filter has no meta-object of its own, so it is found again by its name.
 constexpr char kAttentionResetName[] = "alarmAttentionReset";
+constexpr char kSkipTaskbarName[] = "alarmSkipTaskbar";
 
 // Clears the attention state once the user brings the window to the front, as Windows does
 // with a flashed taskbar entry.
@@ -35,6 +36,28 @@ protected:
         if (event->type() == QEvent::WindowActivate && window &&
             window->property(kAttentionProperty).toBool())
             FlashWindow(window, false);
+        return false;
+    }
+};
+
+// Tool windows stay off most taskbars by their type alone; the explicit state holds for every
+// panel. It is written just before each map: the window manager drops it when the window is
+// hidden, and Qt re-creates the native window when its flags change (SetTopMost on a hidden
+// window does).
+class SkipTaskbarOnShow final : public QObject
+{
+public:
+    explicit SkipTaskbarOnShow(QObject *parent) : QObject(parent)
+    {
+        setObjectName(QLatin1String(kSkipTaskbarName));
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *window = qobject_cast<QWidget *>(watched);
+        if (event->type() == QEvent::Show && window && x11::available())
+            x11::setNetWmState(window, "_NET_WM_STATE_SKIP_TASKBAR", true);
         return false;
     }
 };
@@ -174,10 +197,10 @@ long sndPlaySoundA(const QString &lpszSoundName, unsigned uFlags)
 
 void KeepOffTaskbar(HWND hWnd)
 {
-    // Tool windows are kept off the taskbar by Qt elsewhere; on X11 most panels skip them
-    // too, but only the explicit state holds for every panel.
-    if (hWnd && hWnd->isWindow() && x11::available())
-        x11::setNetWmState(hWnd, "_NET_WM_STATE_SKIP_TASKBAR", true);
+    if (!hWnd || !hWnd->isWindow() ||
+        hWnd->findChild<QObject *>(QLatin1String(kSkipTaskbarName), Qt::FindDirectChildrenOnly))
+        return;
+    hWnd->installEventFilter(new SkipTaskbarOnShow(hWnd));
 }
 
 void SetTopMost(HWND hWnd, bool makeTop)

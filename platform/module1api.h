@@ -29,6 +29,5 @@ long sndPlaySoundA(const QString &lpszSoundName, unsigned uFlags);
 // Keeps the window above all others (or no longer), without moving or activating it.
 void SetTopMost(HWND hWnd, bool makeTop);
 
-// Keeps a dialog window off the taskbar. Call it before each show: a window manager forgets
-// the request when the window is hidden.
+// Keeps a dialog window off the taskbar whenever it is shown.
 void KeepOffTaskbar(HWND hWnd);

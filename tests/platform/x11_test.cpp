@@ -5,6 +5,7 @@
 #include "xprobe.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QTest>
 #include <QWidget>
@@ -103,26 +104,29 @@ TEST_F(X11Services, TopMostPutsVisibleWindowAboveInPlaceWithoutFocus)
     EXPECT_EQ(counter.hides, 0);
 }
 
-// A dialog shown, hidden and shown again stays off the taskbar each time, and what the
-// program's own window-manager states were stays as it was.
-TEST_F(X11Services, KeepOffTaskbarHoldsOnEveryShow)
+// Both ways the program shows a dialog keep it off the taskbar: over its owner (the set-time
+// dialog), and without an owner through SetTopMost, whose flag change re-creates the native
+// window (the time-up window).
+TEST_F(X11Services, KeepOffTaskbarHoldsForOwnedAndTopMostDialogs)
 {
-    QWidget dialog(nullptr, Qt::Tool);
-    dialog.setWindowTitle(QStringLiteral("dialog"));
-    dialog.setGeometry(QRect(120, 100, 200, 80));
-    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
-    for (int show = 0; show < 2; ++show) {
-        KeepOffTaskbar(&dialog);
-        dialog.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog, kManageMs));
-        const xcb_window_t id = xid(&dialog);
-        ASSERT_TRUE(settle([&] { return probe.stacking().contains(id); }, kManageMs));
-        EXPECT_TRUE(settle([&] { return probe.hasState(id, "_NET_WM_STATE_SKIP_TASKBAR"); }))
-            << "show " << show;
-        EXPECT_TRUE(probe.hasState(id, "_NET_WM_STATE_ABOVE")) << "show " << show;
-        dialog.hide();
-        ASSERT_TRUE(settle([&] { return !probe.stacking().contains(id); }, kManageMs));
+    auto owner = window(QStringLiteral("owner"), QRect(50, 50, 400, 300));
+    QDialog owned(owner.get(), Qt::Tool);
+    QDialog topMost(nullptr, Qt::Tool);
+    for (QDialog *dialog : {&owned, &topMost}) {
+        dialog->setGeometry(QRect(120, 100, 200, 80));
+        KeepOffTaskbar(dialog);
     }
+    owned.show();
+    SetTopMost(&topMost, true);
+
+    for (QDialog *dialog : {&owned, &topMost}) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog, kManageMs));
+        const xcb_window_t id = xid(dialog);
+        EXPECT_TRUE(settle([&] { return probe.stacking().contains(id); }, kManageMs));
+        EXPECT_TRUE(settle([&] { return probe.hasState(id, "_NET_WM_STATE_SKIP_TASKBAR"); }));
+    }
+    EXPECT_TRUE(probe.hasState(xid(&topMost), "_NET_WM_STATE_ABOVE"));
+    EXPECT_FALSE(probe.hasState(xid(owner.get()), "_NET_WM_STATE_SKIP_TASKBAR"));
 }
 
 TEST_F(X11Services, TopMostShowsHiddenWindowAboveWhereItWasPutWithoutFocus)
