@@ -3,19 +3,32 @@
 #include "wavfile.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLibrary>
+#include <QPointer>
+#include <QThread>
+
+#include <atomic>
+#include <mutex>
 
 namespace {
 
-using PlayFunction = bool (*)(const PcmSound *);
-using IsPlayingFunction = bool (*)();
+using EndFunction = void (*)();
+using PlayFunction = bool (*)(const PcmSound *, EndFunction);
+using ReleaseFunction = void (*)();
+
+// Long enough for a sound file at the size limit to be read on a slow disk; a thread still
+// busy after that is left to the end of the process rather than hanging the quit.
+constexpr int kJoinTimeoutMs = 3000;
 
 struct AudioModule
 {
     PlayFunction play = nullptr;
-    IsPlayingFunction isPlaying = nullptr;
+    ReleaseFunction release = nullptr;
 };
 
+// Loaded on the sound thread, by its first sound.
 const AudioModule &audioModule()
 {
     static const AudioModule module = [] {
@@ -28,9 +41,9 @@ const AudioModule &audioModule()
             if (!library.load())
                 continue;
             found.play = reinterpret_cast<PlayFunction>(library.resolve("alarm_audio_play"));
-            found.isPlaying =
-                reinterpret_cast<IsPlayingFunction>(library.resolve("alarm_audio_is_playing"));
-            if (found.play && found.isPlaying)
+            found.release =
+                reinterpret_cast<ReleaseFunction>(library.resolve("alarm_audio_release"));
+            if (found.play && found.release)
                 break;
             found = {};
         }
@@ -39,16 +52,153 @@ const AudioModule &audioModule()
     return module;
 }
 
+// Requests handed over and not yet dealt with by the sound thread.
+std::atomic<int> gQueued{0};
+// Set by the sound thread while the module plays a sound of ours.
+std::atomic<bool> gPlaying{false};
+// Set while the thread is being ended: requests still queued are dropped unheard.
+std::atomic<bool> gStopping{false};
+// Whether the module was ever used, so that there is a player to release.
+bool gModuleUsed = false; // sound thread only
+
+void soundEnded()
+{
+    gPlaying = false;
+}
+
+QString existingPath(const QString &path)
+{
+    // The sound path is built Windows-style with a backslash before the file name.
+    if (!QFileInfo::exists(path) && path.contains(QLatin1Char('\\'))) {
+        QString slashed = path;
+        slashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        if (QFileInfo::exists(slashed))
+            return slashed;
+    }
+    return path;
+}
+
+const std::optional<PcmSound> &defaultSound()
+{
+    static const std::optional<PcmSound> sound =
+        loadWav(QStringLiteral(":/alarm/sounds/chime.wav"));
+    return sound;
+}
+
+// On the sound thread.
+void play(const QString &path, bool withDefault)
+{
+    if (gStopping) {
+        --gQueued;
+        return;
+    }
+    std::optional<PcmSound> sound = loadWav(existingPath(path));
+    if (!sound && withDefault)
+        sound = defaultSound();
+    const AudioModule &module = audioModule();
+    if (sound && module.play) {
+        gModuleUsed = true;
+        // The sound it replaces reports its end from inside play(); ours is counted as queued
+        // until then, so that isSoundPlaying() never sees a gap between the two.
+        gPlaying = module.play(&*sound, &soundEnded);
+    }
+    --gQueued;
+}
+
+// On the sound thread, as its last task.
+void release()
+{
+    if (gModuleUsed)
+        audioModule().release();
+    gModuleUsed = false;
+    gPlaying = false;
+}
+
+class SoundThread
+{
+public:
+    ~SoundThread() { stop(); }
+
+    bool queue(const QString &path, bool withDefault)
+    {
+        std::lock_guard lock(m_mutex);
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return false;
+        if (!m_thread) {
+            m_thread = new QThread;
+            m_thread->setObjectName(QStringLiteral("alarm sound"));
+            m_context = new QObject;
+            m_context->moveToThread(m_thread);
+            QObject::connect(m_thread, &QThread::finished, m_context, &QObject::deleteLater);
+            // aboutToQuit comes at the end of exec(); an application object destroyed without
+            // exec() still calls its post routines. Either one ends the thread while the
+            // audio stack is still there.
+            QObject::connect(
+                app, &QCoreApplication::aboutToQuit, m_thread, [] { stopSoundThread(); },
+                Qt::DirectConnection);
+            qRemovePostRoutine(&stopSoundThread);
+            qAddPostRoutine(&stopSoundThread);
+            m_thread->start();
+        }
+        ++gQueued;
+        QMetaObject::invokeMethod(m_context, [path, withDefault] { play(path, withDefault); });
+        return true;
+    }
+
+    void stop()
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_thread)
+            return;
+        QThread *thread = std::exchange(m_thread, nullptr);
+        QObject *context = std::exchange(m_context, nullptr);
+        gStopping = true;
+        QMetaObject::invokeMethod(context, [] {
+            release();
+            QThread::currentThread()->quit();
+        });
+        // Polled: a timed wait on a condition variable misreads its deadline when the clock
+        // is shifted by libfaketime, as the end-to-end tests and the benchmark do.
+        QElapsedTimer waited;
+        waited.start();
+        while (!thread->isFinished() && waited.elapsed() < kJoinTimeoutMs)
+            QThread::msleep(1);
+        if (thread->isFinished()) {
+            thread->wait();
+            delete thread;
+            gStopping = false;
+        } else {
+            // Destroying a running thread aborts the program; it ends with the process.
+            qWarning("The sound thread did not end in time");
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    QThread *m_thread = nullptr;
+    QObject *m_context = nullptr;
+};
+
+SoundThread &soundThread()
+{
+    static SoundThread thread;
+    return thread;
+}
+
 } // namespace
 
-bool playSound(const PcmSound &sound)
+bool queueSound(const QString &path, bool withDefault)
 {
-    const AudioModule &module = audioModule();
-    return module.play && module.play(&sound);
+    return soundThread().queue(path, withDefault);
 }
 
 bool isSoundPlaying()
 {
-    const AudioModule &module = audioModule();
-    return module.isPlaying && module.isPlaying();
+    return gQueued > 0 || gPlaying;
+}
+
+void stopSoundThread()
+{
+    soundThread().stop();
 }

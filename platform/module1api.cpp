@@ -1,13 +1,10 @@
 #include "module1api.h"
 
 #include "audio.h"
-#include "wavfile.h"
 #include "x11window.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QEvent>
-#include <QFileInfo>
 #include <QWidget>
 #include <QWindow>
 
@@ -125,25 +122,6 @@ bool setStaysOnTop(QWidget *window, bool on)
     return wasVisible;
 }
 
-QString existingPath(const QString &path)
-{
-    // The sound path is built Windows-style with a backslash before the file name.
-    if (!QFileInfo::exists(path) && path.contains(QLatin1Char('\\'))) {
-        QString slashed = path;
-        slashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        if (QFileInfo::exists(slashed))
-            return slashed;
-    }
-    return path;
-}
-
-const std::optional<PcmSound> &defaultSound()
-{
-    static const std::optional<PcmSound> sound =
-        loadWav(QStringLiteral(":/alarm/sounds/chime.wav"));
-    return sound;
-}
-
 } // namespace
 
 long SetWindowPos(HWND hWnd, std::intptr_t hWndInsertAfter, int x, int y, int cx, int cy,
@@ -183,16 +161,9 @@ long FlashWindow(HWND hWnd, bool bInvert)
 
 long sndPlaySoundA(const QString &lpszSoundName, unsigned uFlags)
 {
-    // Always asynchronous: the program only plays with SND_ASYNC, and waiting for a sound
-    // on the user-interface thread would freeze the windows.
-    if (!QCoreApplication::instance())
-        return 0;
-    std::optional<PcmSound> sound = loadWav(existingPath(lpszSoundName));
-    if (!sound && !(uFlags & kSndNoDefault))
-        sound = defaultSound();
-    if (!sound)
-        return 0;
-    return playSound(*sound) ? 1 : 0;
+    // Always asynchronous: the program only plays with SND_ASYNC. Even reading the file is
+    // left to the sound thread, so that the time-up window is not held up by it.
+    return queueSound(lpszSoundName, !(uFlags & kSndNoDefault)) ? 1 : 0;
 }
 
 void KeepOffTaskbar(HWND hWnd)

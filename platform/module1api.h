@@ -24,6 +24,8 @@ long SetWindowPos(HWND hWnd, std::intptr_t hWndInsertAfter, int x, int y, int cx
 // Inverts the window's attention state (taskbar highlight) once per call.
 long FlashWindow(HWND hWnd, bool bInvert);
 // Plays a WAV file once without waiting; the program's default sound when it cannot be played.
+// Returns 1 once the sound is on its way (whether it can be heard is only known later), 0
+// without an application object.
 long sndPlaySoundA(const QString &lpszSoundName, unsigned uFlags);
 
 // Keeps the window above all others (or no longer), without moving or activating it.

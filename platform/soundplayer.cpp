@@ -3,10 +3,8 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
-#include <QCoreApplication>
 #include <QIODevice>
 #include <QMediaDevices>
-#include <QPointer>
 
 namespace {
 
@@ -85,15 +83,6 @@ SoundPlayer::~SoundPlayer()
     stop();
 }
 
-SoundPlayer &SoundPlayer::instance()
-{
-    // Owned by the application object so that it goes before the audio stack does.
-    static QPointer<SoundPlayer> player;
-    if (!player)
-        player = new SoundPlayer(QCoreApplication::instance());
-    return *player;
-}
-
 bool SoundPlayer::play(const PcmSound &sound)
 {
     stop();
@@ -131,11 +120,6 @@ bool SoundPlayer::play(const PcmSound &sound)
     return true;
 }
 
-bool SoundPlayer::isPlaying() const
-{
-    return m_sink != nullptr;
-}
-
 void SoundPlayer::stop()
 {
     if (!m_sink)
@@ -148,4 +132,5 @@ void SoundPlayer::stop()
     // Not deleted right here: stop() may run inside the sink's own signal.
     sink->deleteLater();
     source->deleteLater();
+    emit finished();
 }

@@ -9,7 +9,7 @@ class QAudioSink;
 class QIODevice;
 
 // Plays one sound at a time through the default audio output; a new sound stops the one
-// playing, as sndPlaySound does. Lives on the user-interface thread.
+// playing, as sndPlaySound does. Used on one thread only, the one it was created on.
 class SoundPlayer final : public QObject
 {
     Q_OBJECT
@@ -19,11 +19,10 @@ public:
 
     // Starts the sound and returns; false when there is no audio output to play it on.
     bool play(const PcmSound &sound);
-    bool isPlaying() const;
 
-    // The player the program shares, created on first use so that the audio stack is only
-    // loaded once something is played.
-    static SoundPlayer &instance();
+signals:
+    // A sound that had started has ended, been replaced or stopped.
+    void finished();
 
 private:
     void stop();

@@ -82,6 +82,13 @@ public:
             5000);
     }
 
+    // What has been recorded so far, while recording goes on.
+    QByteArray peek() const
+    {
+        QFile file(m_file);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     QByteArray stop()
     {
         m_parec.stop(SIGINT);
@@ -124,6 +131,34 @@ QString writeFile(const QString &relative, const QByteArray &bytes)
     file.open(QIODevice::WriteOnly);
     file.write(bytes);
     return path;
+}
+
+// The call only hands the request over: reading a large file, loading the audio module and
+// opening the output all happen elsewhere, even on the first call.
+TEST(SoundOnSink, FirstCallReturnsAtOnceEvenForALargeFile)
+{
+    // About 50 MB: a second of sweep, then ten minutes of silence.
+    QByteArray data = sweep16(kRate, 1.0);
+    data.append(50 * 1024 * 1024 - data.size(), '\0');
+    const QString path = writeFile(QStringLiteral("large.wav"), makeWav(WavSpec{}, data));
+    data.clear();
+    Recorder recorder;
+    ASSERT_TRUE(recorder.start());
+
+    QElapsedTimer timer;
+    timer.start();
+    const long result = sndPlaySoundA(path, SND_ASYNC);
+    const qint64 callNs = timer.nsecsElapsed();
+
+    EXPECT_EQ(result, 1);
+    EXPECT_LT(callNs, 5'000'000) << callNs / 1000 << " us";
+    EXPECT_TRUE(isSoundPlaying());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return measure(recorder.peek()).seconds > 0.95; }, 10'000))
+        << "the sweep did not reach the sink";
+    const Heard heard = measure(recorder.stop());
+    EXPECT_EQ(heard.sounds, 1);
+    EXPECT_TRUE(isSoundPlaying()) << "the silent rest is still playing";
+    fprintf(stderr, "sndPlaySoundA returned after %lld us\n", callNs / 1000);
 }
 
 TEST(SoundOnSink, FileUnderNonAsciiFolderIsHeardOnceAndWhole)
@@ -179,6 +214,29 @@ TEST(SoundOnSink, EndingWhilePlayingIsClean)
     sndPlaySoundA(path, SND_ASYNC);
     QTest::qWait(200);
     EXPECT_TRUE(isSoundPlaying());
+}
+
+// What the quit does: the sound stops, the thread ends within its bound, and a sound played
+// after that (another application object) starts a new one.
+TEST(SoundOnSink, StoppingTheSoundThreadWhilePlayingAndPlayingAgain)
+{
+    const QString longer =
+        writeFile(QStringLiteral("long.wav"), makeWav(WavSpec{}, sweep16(kRate, 3.0)));
+    sndPlaySoundA(longer, SND_ASYNC);
+    ASSERT_TRUE(QTest::qWaitFor([] { return isSoundPlaying(); }, 5000));
+    QTest::qWait(300);
+
+    QElapsedTimer timer;
+    timer.start();
+    stopSoundThread();
+    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_FALSE(isSoundPlaying());
+
+    const QString shorter =
+        writeFile(QStringLiteral("short.wav"), makeWav(WavSpec{}, sweep16(kRate, 0.4)));
+    const Heard heard = playAndRecord(shorter);
+    EXPECT_EQ(heard.sounds, 1);
+    EXPECT_NEAR(heard.seconds, 0.4, 0.03);
 }
 
 struct FallbackRow
