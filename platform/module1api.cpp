@@ -12,59 +12,49 @@ namespace {
 
 constexpr unsigned kSndNoDefault = 0x2;
 constexpr char kAttentionProperty[] = "alarmAttention";
-// The filter has no meta-object of its own, so it is found again by its name.
-constexpr char kAttentionResetName[] = "alarmAttentionReset";
-constexpr char kSkipTaskbarName[] = "alarmSkipTaskbar";
 
-// Clears the attention state once the user brings the window to the front, as Windows does
-// with a flashed taskbar entry.
-class AttentionReset final : public QObject
+// Runs an action on one kind of event of the window it watches. It has no meta-object of its
+// own, so a window's hook is found again by its name.
+class WindowHook final : public QObject
 {
 public:
-    explicit AttentionReset(QObject *parent) : QObject(parent)
+    using Action = void (*)(QWidget *window);
+
+    static void install(QWidget *window, const char *name, QEvent::Type type, Action action)
     {
-        setObjectName(QLatin1String(kAttentionResetName));
+        if (!window->findChild<QObject *>(QLatin1String(name), Qt::FindDirectChildrenOnly))
+            window->installEventFilter(new WindowHook(window, name, type, action));
     }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        auto *window = qobject_cast<QWidget *>(watched);
-        if (event->type() == QEvent::WindowActivate && window &&
-            window->property(kAttentionProperty).toBool())
-            FlashWindow(window, false);
+        if (event->type() == m_type)
+            if (auto *window = qobject_cast<QWidget *>(watched))
+                m_action(window);
         return false;
     }
-};
 
-// Tool windows stay off most taskbars by their type alone; the explicit state holds for every
-// panel. It is written just before each map: the window manager drops it when the window is
-// hidden, and Qt re-creates the native window when its flags change (SetTopMost on a hidden
-// window does).
-class SkipTaskbarOnShow final : public QObject
-{
-public:
-    explicit SkipTaskbarOnShow(QObject *parent) : QObject(parent)
+private:
+    WindowHook(QWidget *window, const char *name, QEvent::Type type, Action action)
+        : QObject(window), m_type(type), m_action(action)
     {
-        setObjectName(QLatin1String(kSkipTaskbarName));
+        setObjectName(QLatin1String(name));
     }
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        auto *window = qobject_cast<QWidget *>(watched);
-        if (event->type() == QEvent::Show && window && x11::available())
-            x11::setNetWmState(window, "_NET_WM_STATE_SKIP_TASKBAR", true);
-        return false;
-    }
+    QEvent::Type m_type;
+    Action m_action;
 };
 
 void setAttention(QWidget *window, bool on)
 {
     window->setProperty(kAttentionProperty, on);
-    if (!window->findChild<QObject *>(QLatin1String(kAttentionResetName),
-                                      Qt::FindDirectChildrenOnly))
-        window->installEventFilter(new AttentionReset(window));
+    // Cleared once the user brings the window to the front, as Windows does with a flashed
+    // taskbar entry.
+    WindowHook::install(window, "alarmAttentionReset", QEvent::WindowActivate, [](QWidget *w) {
+        if (w->property(kAttentionProperty).toBool())
+            FlashWindow(w, false);
+    });
     // Panels differ in which of the two they read.
     if (x11::available()) {
         x11::setUrgency(window, on);
@@ -168,10 +158,16 @@ long sndPlaySoundA(const QString &lpszSoundName, unsigned uFlags)
 
 void KeepOffTaskbar(HWND hWnd)
 {
-    if (!hWnd || !hWnd->isWindow() ||
-        hWnd->findChild<QObject *>(QLatin1String(kSkipTaskbarName), Qt::FindDirectChildrenOnly))
+    if (!hWnd || !hWnd->isWindow())
         return;
-    hWnd->installEventFilter(new SkipTaskbarOnShow(hWnd));
+    // Tool windows stay off most taskbars by their type alone; the explicit state holds for
+    // every panel. It is written just before each map: the window manager drops it when the
+    // window is hidden, and Qt re-creates the native window when its flags change (SetTopMost
+    // on a hidden window does).
+    WindowHook::install(hWnd, "alarmSkipTaskbar", QEvent::Show, [](QWidget *w) {
+        if (x11::available())
+            x11::setNetWmState(w, "_NET_WM_STATE_SKIP_TASKBAR", true);
+    });
 }
 
 void SetTopMost(HWND hWnd, bool makeTop)
