@@ -206,6 +206,9 @@ void AlarmForm::cmdSetAlarm_Click()
         gAlarmTime = *time;
         lblAlarm->setText(format(*time, TimeFormat::ShortTime));
         cmdGoTaskBar->setEnabled(true);
+        // An alarm that will ring: the sound output is made ready now, so the sound starts
+        // on time then.
+        m_platform.PrepareSound();
     } else {
         QMessageBox box(QMessageBox::NoIcon, kCaption, kBadTime, QMessageBox::Ok, this);
         // Modal to this window only, so that a time-up window that rings meanwhile can still

@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 namespace {
@@ -17,6 +18,7 @@ namespace {
 using EndFunction = void (*)();
 using PlayFunction = bool (*)(const PcmSound *, EndFunction);
 using ReleaseFunction = void (*)();
+using PrepareFunction = void (*)();
 
 // Long enough for a sound file at the size limit to be read on a slow disk; a thread still
 // busy after that is left to the end of the process rather than hanging the quit.
@@ -26,6 +28,7 @@ struct AudioModule
 {
     PlayFunction play = nullptr;
     ReleaseFunction release = nullptr;
+    PrepareFunction prepare = nullptr;
 };
 
 // Loaded on the sound thread, by its first sound.
@@ -43,7 +46,9 @@ const AudioModule &audioModule()
             found.play = reinterpret_cast<PlayFunction>(library.resolve("alarm_audio_play"));
             found.release =
                 reinterpret_cast<ReleaseFunction>(library.resolve("alarm_audio_release"));
-            if (found.play && found.release)
+            found.prepare =
+                reinterpret_cast<PrepareFunction>(library.resolve("alarm_audio_prepare"));
+            if (found.play && found.release && found.prepare)
                 break;
             found = {};
         }
@@ -105,6 +110,19 @@ void play(const QString &path, bool withDefault)
     --gQueued;
 }
 
+// On the sound thread.
+void prepare()
+{
+    if (gStopping)
+        return;
+    defaultSound();
+    const AudioModule &module = audioModule();
+    if (module.prepare) {
+        gModuleUsed = true;
+        module.prepare();
+    }
+}
+
 // On the sound thread, as its last task.
 void release()
 {
@@ -120,6 +138,15 @@ public:
     ~SoundThread() { stop(); }
 
     bool queue(const QString &path, bool withDefault)
+    {
+        ++gQueued;
+        if (post([path, withDefault] { play(path, withDefault); }))
+            return true;
+        --gQueued;
+        return false;
+    }
+
+    bool post(std::function<void()> task)
     {
         std::lock_guard lock(m_mutex);
         QCoreApplication *app = QCoreApplication::instance();
@@ -141,8 +168,7 @@ public:
             qAddPostRoutine(&stopSoundThread);
             m_thread->start();
         }
-        ++gQueued;
-        QMetaObject::invokeMethod(m_context, [path, withDefault] { play(path, withDefault); });
+        QMetaObject::invokeMethod(m_context, std::move(task));
         return true;
     }
 
@@ -191,6 +217,11 @@ SoundThread &soundThread()
 bool queueSound(const QString &path, bool withDefault)
 {
     return soundThread().queue(path, withDefault);
+}
+
+void prepareSound()
+{
+    soundThread().post(prepare);
 }
 
 bool isSoundPlaying()

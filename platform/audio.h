@@ -13,6 +13,9 @@ class QString;
 // chime when withDefault is set. False only without an application object.
 bool queueSound(const QString &path, bool withDefault);
 
+// Gets the audio stack ready on the sound thread, so that the first sound starts sooner.
+void prepareSound();
+
 // True from queueSound until that sound has ended or could not be started. Any thread.
 bool isSoundPlaying();
 

@@ -156,6 +156,12 @@ long sndPlaySoundA(const QString &lpszSoundName, unsigned uFlags)
     return queueSound(lpszSoundName, !(uFlags & kSndNoDefault)) ? 1 : 0;
 }
 
+void PrepareSound()
+{
+    if (QCoreApplication::instance())
+        prepareSound();
+}
+
 void KeepOffTaskbar(HWND hWnd)
 {
     if (!hWnd || !hWnd->isWindow())

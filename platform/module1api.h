@@ -31,5 +31,9 @@ long sndPlaySoundA(const QString &lpszSoundName, unsigned uFlags);
 // Keeps the window above all others (or no longer), without moving or activating it.
 void SetTopMost(HWND hWnd, bool makeTop);
 
+// Gets the sound output ready ahead of the first ring, without waiting for it: a clock with an
+// alarm set pays for the audio stack, one without never does.
+void PrepareSound();
+
 // Keeps a dialog window off the taskbar whenever it is shown.
 void KeepOffTaskbar(HWND hWnd);

@@ -11,6 +11,7 @@ public:
     virtual void SetTopMost(HWND hWnd, bool makeTop) = 0;
     virtual void FlashWindow(HWND hWnd, bool bInvert) = 0;
     virtual void sndPlaySoundA(const QString &path, unsigned flags) = 0;
+    virtual void PrepareSound() = 0;
 };
 
 // The real thing: forwards to the functions of module1api.h.
@@ -23,4 +24,5 @@ public:
     {
         ::sndPlaySoundA(path, flags);
     }
+    void PrepareSound() override { ::PrepareSound(); }
 };

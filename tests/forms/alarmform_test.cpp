@@ -254,6 +254,7 @@ TEST_P(AcceptedEntry, ShowsTheAlarmAndEnablesTheTaskBarButton)
     EXPECT_EQ(label("lblAlarm"), QString::fromUtf8(GetParam().shown));
     EXPECT_EQ(label("lblYouken"), QStringLiteral("会議"));
     EXPECT_TRUE(goTaskBarEnabled());
+    EXPECT_EQ(services.count(FakeServices::Kind::PrepareSound), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -269,6 +270,7 @@ TEST_F(AlarmFormTest, EmptyTimeRemovesTheAlarmButKeepsTheOldNote)
     setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
     const MessageSeen seen = setAlarm(QString(), QStringLiteral("別件"));
     EXPECT_FALSE(seen.shown);
+    EXPECT_EQ(services.count(FakeServices::Kind::PrepareSound), 1) << "only the accepted alarm";
     EXPECT_TRUE(gAlarmTime.isEmpty());
     EXPECT_EQ(label("lblAlarm"), QString());
     EXPECT_FALSE(goTaskBarEnabled());
@@ -295,6 +297,7 @@ TEST_F(AlarmFormTest, TextThatIsNoTimeIsRejectedWithAMessage)
         tickAt(10, 30, s);
     EXPECT_EQ(timeUpWindow(), nullptr);
     EXPECT_EQ(services.count(FakeServices::Kind::Sound), 0);
+    EXPECT_EQ(services.count(FakeServices::Kind::PrepareSound), 1) << "only the accepted alarm";
 
     // The next opening starts as if no alarm had been set: it proposes the next half hour.
     EXPECT_EQ(proposedTime(), QStringLiteral("11:00"));

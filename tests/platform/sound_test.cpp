@@ -176,6 +176,20 @@ TEST(SoundOnSink, FileUnderNonAsciiFolderIsHeardOnceAndWhole)
     EXPECT_NEAR(heard.seconds, 0.8, 0.03);
 }
 
+// Setting an alarm gets the output ready; the ring's sound must still be heard once and whole.
+TEST(SoundOnSink, PreparedOutputPlaysTheWholeSound)
+{
+    PrepareSound();
+    PrepareSound();
+    const QString path =
+        writeFile(QStringLiteral("prepared.wav"), makeWav(WavSpec{}, sweep16(kRate, 0.6)));
+
+    const Heard heard = playAndRecord(path);
+
+    EXPECT_EQ(heard.sounds, 1);
+    EXPECT_NEAR(heard.seconds, 0.6, 0.03);
+}
+
 TEST(SoundOnSink, WindowsStylePathFindsTheFile)
 {
     const QString dir = gRuntimeDir->filePath(QStringLiteral("prog"));

@@ -10,7 +10,7 @@
 class FakeServices final : public PlatformServices
 {
 public:
-    enum class Kind { TopMost, Flash, Sound };
+    enum class Kind { TopMost, Flash, Sound, PrepareSound };
     struct Call
     {
         Kind kind;
@@ -32,6 +32,8 @@ public:
     {
         calls.push_back({Kind::Sound, nullptr, false, path, flags});
     }
+
+    void PrepareSound() override { calls.push_back({Kind::PrepareSound, nullptr, false, {}, 0}); }
 
     int count(Kind kind) const
     {
