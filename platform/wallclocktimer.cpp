@@ -52,7 +52,7 @@ WallClockTimer::WallClockTimer(const Clock &clock, QObject *parent)
 void WallClockTimer::setInterval(int msec)
 {
     m_interval = msec;
-    if (m_enabled)
+    if (isEnabled())
         arm();
 }
 
@@ -63,7 +63,6 @@ int WallClockTimer::interval() const
 
 void WallClockTimer::setEnabled(bool enabled)
 {
-    m_enabled = enabled;
     if (enabled)
         arm();
     else
@@ -72,7 +71,9 @@ void WallClockTimer::setEnabled(bool enabled)
 
 bool WallClockTimer::isEnabled() const
 {
-    return m_enabled;
+    // The single shot is re-armed before each tick is delivered, so it is active exactly
+    // while the timer is enabled.
+    return m_timer.isActive();
 }
 
 int WallClockTimer::remainingTime() const

@@ -61,5 +61,4 @@ private:
     QTimer m_timer;
     int m_interval = 250;
     qint64 m_due = 0;
-    bool m_enabled = false;
 };
