@@ -15,23 +15,11 @@ bin=$(realpath "$1")
 # (The Japanese texts of titles and windows are checked as the program writes them.)
 note=Meeting
 fake_start="2026-12-07 10:29:30"
-fake_start_secs=$((10 * 3600 + 29 * 60 + 30))
 
 source "$(dirname "$0")/../../scripts/xsession.sh"
-
-say() { echo "e2e: $*"; }
-fail() {
-    echo "e2e: FAIL: $*" >&2
-    # What the screen showed, for the one reading the failure.
-    [ -n "${DISPLAY:-}" ] && import -window root "$PWD/e2e-failure.png" 2>/dev/null &&
-        echo "e2e: the screen at the failure: $PWD/e2e-failure.png" >&2
-    [ -s "$work/app.log" ] && sed 's/^/e2e: program: /' "$work/app.log" >&2
-    exit 1
-}
-for tool in Xvfb openbox xdotool xprop xwininfo; do
-    command -v "$tool" >/dev/null || fail "$tool is missing (make deps-test installs it)"
-done
-faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1)
+e2e_name=e2e
+source "$(dirname "$0")/driver.sh"
+need_tools Xvfb openbox xdotool xprop xwininfo
 [ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
 
 export TZ=UTC
@@ -40,72 +28,22 @@ say "Xvfb on $DISPLAY, openbox running"
 
 # --- the program ------------------------------------------------------------------------
 # No audio server at all (the sound must not hold anything up), and the clock starts at
-# $fake_start and runs on. Qt's timers keep the real monotonic clock.
-printf 'autospawn = no\n' >"$work/pulse-client.conf"
-start_program() {
-    started_ms=$(now_ms)
-    env PULSE_SERVER="unix:$work/run/no-such-pulse" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
-        QT_QPA_PLATFORM=xcb LD_PRELOAD="$faketime_lib" FAKETIME="@$fake_start" \
-        FAKETIME_DONT_FAKE_MONOTONIC=1 \
-        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
-        "$bin" >"$work/app.log" 2>&1 &
-    app=$!
-    pids+=("$app")
-}
+# $fake_start and runs on.
+fake_clock_to "$fake_start"
 start_program
-
-# The fake time of day, as far as this script can tell (the program's own clock started a
-# moment after started_ms, so this runs a little ahead of it).
-fake_now() { echo $((fake_start_secs + ($(now_ms) - started_ms) / 1000)); }
-hms() { printf '%02d:%02d:%02d' $(($1 / 3600)) $(($1 / 60 % 60)) $(($1 % 60)); }
-
-alive() { kill -0 "$app" 2>/dev/null; }
-window_appears() { alive && find_window "$1" >/dev/null; }
-
-wait_for 30 window_appears "ｱﾗｰﾑ時計" || fail "the main window did not appear"
-main=$(find_window "ｱﾗｰﾑ時計")
+wait_main_window
 say "main window $main is mapped with the title ｱﾗｰﾑ時計"
 
-# Client coordinates of the controls' centres, from the window's twips table.
-click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
-# press WINDOW X Y CHECK...: activates the window and clicks until CHECK holds; a window that
-# has only just been mapped may not take the first click.
-press() {
-    local window=$1 x=$2 y=$3 attempt
-    shift 3
-    for attempt in 1 2 3; do
-        xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
-        click "$window" "$x" "$y"
-        wait_for 3 "$@" && return 0
-    done
-    return 1
-}
-set_alarm_at=(180 14)
-go_taskbar_at=(180 42)
-close_at=(180 70)
-timeup_ok_at=(108 62)
-
 # --- set the alarm through the dialog -----------------------------------------------------
-press "$main" "${set_alarm_at[@]}" window_appears "ｱﾗｰﾑ時刻設定" ||
-    fail "the set-time dialog did not open"
-dialog=$(find_window "ｱﾗｰﾑ時刻設定")
-alarm_secs=$(($(fake_now) + 15))
+alarm_secs=$(($(fake_time_of_day) + 15))
 alarm=$(hms "$alarm_secs")
-say "set-time dialog $dialog is open; typing $alarm and the note $note"
-# The dialog opens with the focus in the time and its proposal selected; the note is three
-# tabs on (OK, cancel, note); Enter presses OK.
-xdotool key --clearmodifiers ctrl+a
-xdotool type --delay 20 "$alarm"
-xdotool key Tab Tab Tab
-xdotool type --delay 40 "$note"
-xdotool key Return
-dialog_gone() { ! viewable "$dialog"; }
-wait_for 10 dialog_gone || fail "the set-time dialog did not close on Enter"
+say "setting the alarm to $alarm with the note $note"
+set_alarm "$alarm" "$note"
 
 # --- minimise with ﾀｽｸﾊﾞｰへ and read the countdown --------------------------------------------
 minimised() { state_of "$main" | grep -q _NET_WM_STATE_HIDDEN; }
 press "$main" "${go_taskbar_at[@]}" minimised || fail "ﾀｽｸﾊﾞｰへ did not minimise the main window"
-say "minimised at about $(hms "$(fake_now)"); alarm at $alarm"
+say "minimised at about $(hms "$(fake_time_of_day)"); alarm at $alarm"
 
 titles=()
 timeup=
@@ -123,7 +61,7 @@ while [ "$(now_ms)" -lt "$end" ]; do
     fi
     sleep 0.05
 done
-[ -n "$timeup" ] || fail "no Time UP window by $(hms "$(fake_now)"); titles seen: ${titles[*]}"
+[ -n "$timeup" ] || fail "no Time UP window by $(hms "$(fake_time_of_day)"); titles seen: ${titles[*]}"
 say "countdown titles seen: $(printf '[%s] ' "${titles[@]}")"
 say "Time UP window $timeup mapped while the main title read [$title_at_map]"
 
@@ -182,8 +120,7 @@ say "overdue title [$overdue_title]; _NET_WM_STATE_DEMANDS_ATTENTION on/off samp
 [ "$urgent_on" -gt 0 ] && [ "$urgent_off" -gt 0 ] || fail "the urgency hint did not toggle"
 
 # --- OK on the time-up window, restore, 閉じる -----------------------------------------------
-timeup_gone() { ! viewable "$timeup"; }
-press "$timeup" "${timeup_ok_at[@]}" timeup_gone || fail "OK did not close the Time UP window"
+close_timeup
 say "OK closed the Time UP window"
 
 restored() { ! minimised && [ "$(title_of "$main")" = "ｱﾗｰﾑ時計" ]; }
@@ -191,27 +128,15 @@ xdotool windowactivate "$main" 2>/dev/null || true
 wait_for 5 restored || fail "the main window did not come back as ｱﾗｰﾑ時計"
 say "restored: the title reads ｱﾗｰﾑ時計 again"
 
-ended() { ! alive; }
-press "$main" "${close_at[@]}" ended || wait_for 10 ended || fail "閉じる did not end the program"
-status=0
-wait "$app" || status=$?
-[ "$status" -eq 0 ] || fail "the program exited with status $status"
+stop_program
 say "閉じる ended the program with status 0"
 
 # --- a second run: the title bar's close while the alarm rings -----------------------------
 # The main window goes, the time-up window stays until its OK, and then the program ends.
 start_program
-wait_for 30 window_appears "ｱﾗｰﾑ時計" || fail "the main window did not appear (second run)"
-main=$(find_window "ｱﾗｰﾑ時計")
-press "$main" "${set_alarm_at[@]}" window_appears "ｱﾗｰﾑ時刻設定" ||
-    fail "the set-time dialog did not open (second run)"
-dialog=$(find_window "ｱﾗｰﾑ時刻設定")
-xdotool key --clearmodifiers ctrl+a
-xdotool type --delay 20 "$(hms $(($(fake_now) + 6)))"
-xdotool key Return
-wait_for 10 dialog_gone || fail "the set-time dialog did not close on Enter (second run)"
-wait_for 20 window_appears "Time UP" || fail "no Time UP window (second run)"
-timeup=$(find_window "Time UP")
+wait_main_window
+set_alarm "$(hms $(($(fake_time_of_day) + 6)))"
+wait_for_timeup 20 || fail "no Time UP window (second run)"
 say "second run: Time UP $timeup is up; closing the main window from its title bar (Alt+F4)"
 
 main_gone() { ! viewable "$main"; }

@@ -1,0 +1,163 @@
+# Sourced by the end-to-end scripts, after scripts/xsession.sh: runs the real program on the
+# private X server with a clock the script can set and step, and works its windows the way a
+# user does (xdotool clicks and keys).
+#
+# Gives them: say and fail (set e2e_name first); faketime_lib; a fake clock (fake_clock_to,
+# fake_clock_by, fake_epoch_ms, fake_time_of_day); start_program, alive, stop_program; a private
+# PulseAudio with a null sink whose new streams are counted (start_pulse, sounds_played); and
+# the program's windows: window_appears, press, set_alarm, wait_for_timeup, close_timeup.
+
+e2e_name=${e2e_name:-e2e}
+say() { echo "$e2e_name: $*"; }
+fail() {
+    echo "$e2e_name: FAIL: $*" >&2
+    # What the screen showed, for the one reading the failure.
+    [ -n "${DISPLAY:-}" ] && import -window root "$PWD/$e2e_name-failure.png" 2>/dev/null &&
+        echo "$e2e_name: the screen at the failure: $PWD/$e2e_name-failure.png" >&2
+    [ -s "$work/app.log" ] && tail -n 60 "$work/app.log" | sed "s/^/$e2e_name: program: /" >&2
+    exit 1
+}
+
+need_tools() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || fail "$tool is missing (make deps-test installs it)"
+    done
+}
+faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1)
+
+# --- the clock ------------------------------------------------------------------------------
+# The program's wall clock is the real one plus an offset that libfaketime reads from a file on
+# every clock reading, so the script can step it while the program runs. Qt's timers keep the
+# real monotonic clock, as they do when a real clock is stepped.
+clock_file="$work/faketime"
+clock_offset_ms=0
+set_offset_ms() {
+    clock_offset_ms=$1
+    local sign=+ ms=$1
+    [ "$ms" -lt 0 ] && sign=- && ms=$((-ms))
+    printf '%s%d.%03d\n' "$sign" $((ms / 1000)) $((ms % 1000)) >"$clock_file.new"
+    mv "$clock_file.new" "$clock_file"
+}
+set_offset_ms 0
+fake_epoch_ms() { echo $(($(now_ms) + clock_offset_ms)); }
+# fake_clock_to DATE: the program's clock reads DATE (anything `date -d` takes, in the TZ of
+# the script) from now on, running on from there.
+fake_clock_to() {
+    local target
+    target=$(date -d "$1" +%s%3N) || fail "not a date: $1"
+    set_offset_ms $((target - $(now_ms)))
+}
+# fake_clock_by SECONDS: steps the program's clock forward (or back, when negative).
+fake_clock_by() { set_offset_ms $((clock_offset_ms + $1 * 1000)); }
+# The program's time of day in whole seconds (local, in the TZ of the script).
+fake_time_of_day() {
+    local t
+    t=$(date -d "@$(($(fake_epoch_ms) / 1000))" +%H:%M:%S)
+    echo $((10#${t:0:2} * 3600 + 10#${t:3:2} * 60 + 10#${t:6:2}))
+}
+hms() { printf '%02d:%02d:%02d' $(($1 / 3600 % 24)) $(($1 / 60 % 60)) $(($1 % 60)); }
+
+# --- sound ------------------------------------------------------------------------------------
+# No audio server unless start_pulse is called; then the program plays into a null sink and
+# every sound it starts is a new stream there.
+printf 'autospawn = no\n' >"$work/pulse-client.conf"
+pulse_server="unix:$work/run/no-such-pulse"
+start_pulse() {
+    local dir="$work/pulse"
+    mkdir -p -m 700 "$dir"
+    HOME="$dir" XDG_RUNTIME_DIR="$dir" PULSE_RUNTIME_PATH="$dir" XDG_CONFIG_HOME="$dir" \
+        pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
+        -L "module-null-sink sink_name=e2e rate=44100" \
+        -L "module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
+        >"$work/pulse.log" 2>&1 &
+    pids+=($!)
+    wait_for 10 test -S "$dir/native" || fail "pulseaudio did not come up: $(cat "$work/pulse.log")"
+    pulse_server="unix:$dir/native"
+    PULSE_SERVER=$pulse_server PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
+        pactl subscribe >"$work/pulse-events" 2>&1 &
+    pids+=($!)
+    wait_for 5 test -e "$work/pulse-events" || fail "pactl subscribe did not start"
+}
+# How many sounds the program has started on the null sink so far.
+sounds_played() { grep -c "'new' on sink-input" "$work/pulse-events" 2>/dev/null || true; }
+
+# --- the program ----------------------------------------------------------------------------
+# start_program [VAR=VALUE...]: starts it in the background ($app, output in $work/app.log);
+# extra variables go to its environment. $program may name another copy of the binary.
+start_program() {
+    env PULSE_SERVER="$pulse_server" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
+        QT_QPA_PLATFORM=xcb LD_PRELOAD="$faketime_lib" FAKETIME_TIMESTAMP_FILE="$clock_file" \
+        FAKETIME_NO_CACHE=1 FAKETIME_DONT_FAKE_MONOTONIC=1 \
+        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
+        "$@" "${program:-$bin}" >"$work/app.log" 2>&1 &
+    app=$!
+    pids+=("$app")
+}
+alive() { kill -0 "$app" 2>/dev/null; }
+window_appears() { alive && find_window "$1" >/dev/null; }
+# wait_main_window: waits for the main window and sets $main.
+wait_main_window() {
+    wait_for 30 window_appears "ｱﾗｰﾑ時計" || fail "the main window did not appear"
+    main=$(find_window "ｱﾗｰﾑ時計")
+}
+
+# Client coordinates of the controls' centres, from the windows' twips tables.
+set_alarm_at=(180 14)
+go_taskbar_at=(180 42)
+close_at=(180 70)
+timeup_ok_at=(108 62)
+
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+# press WINDOW X Y CHECK...: activates the window and clicks until CHECK holds; a window that
+# has only just been mapped may not take the first click.
+press() {
+    local window=$1 x=$2 y=$3 attempt
+    shift 3
+    for attempt in 1 2 3; do
+        xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+        click "$window" "$x" "$y"
+        wait_for 3 "$@" && return 0
+    done
+    return 1
+}
+
+dialog_gone() { ! viewable "$dialog"; }
+# open_dialog: presses ｱﾗｰﾑｾｯﾄ and sets $dialog.
+open_dialog() {
+    press "$main" "${set_alarm_at[@]}" window_appears "ｱﾗｰﾑ時刻設定" ||
+        fail "the set-time dialog did not open"
+    dialog=$(find_window "ｱﾗｰﾑ時刻設定")
+}
+# set_alarm TEXT [NOTE]: types TEXT over the proposal (and NOTE into the note) and presses Enter.
+# The dialog opens with the focus in the time; the note is three tabs on (OK, cancel, note).
+set_alarm() {
+    open_dialog
+    xdotool key --clearmodifiers ctrl+a
+    xdotool type --delay 20 "$1"
+    if [ -n "${2:-}" ]; then
+        xdotool key Tab Tab Tab
+        xdotool type --delay 40 "$2"
+    fi
+    xdotool key Return
+    wait_for 10 dialog_gone || fail "the set-time dialog did not close on Enter"
+}
+
+timeup_up() { alive && timeup=$(find_window "Time UP"); }
+# wait_for_timeup SECONDS: waits for a time-up window and sets $timeup.
+wait_for_timeup() { wait_for "$1" timeup_up; }
+timeup_gone() { ! viewable "$timeup"; }
+# close_timeup: presses its OK.
+close_timeup() {
+    press "$timeup" "${timeup_ok_at[@]}" timeup_gone || fail "OK did not close the Time UP window"
+}
+
+ended() { ! alive; }
+# stop_program: presses 閉じる and fails unless the program ends with status 0.
+stop_program() {
+    xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+    press "$main" "${close_at[@]}" ended || wait_for 20 ended || fail "閉じる did not end the program"
+    local status=0
+    wait "$app" || status=$?
+    [ "$status" -eq 0 ] || fail "the program exited with status $status"
+}
