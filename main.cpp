@@ -6,9 +6,15 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     choosePlatform();
+    if (const QString problem = displayProblem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", (QStringLiteral("ｱﾗｰﾑ時計: ") + problem).toUtf8().constData());
+        return 2;
+    }
     QApplication app(argc, argv);
     // No display name: Qt would append it to every window title, and the minimised
     // countdown is the whole title.

@@ -3,6 +3,10 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+#include <xcb/xcb.h>
+#endif
+
 void choosePlatform()
 {
     const bool wayland =
@@ -12,4 +16,27 @@ void choosePlatform()
     if (wayland && !qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+QString displayProblem()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    // Only the X11 start is checked: any other platform the user names, or Qt's own choice of
+    // Wayland, reports for itself.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const bool x11 =
+        platform.isEmpty() ? qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") : platform == "xcb";
+    if (!x11)
+        return {};
+    const QByteArray display = qgetenv("DISPLAY");
+    if (display.isEmpty())
+        return QStringLiteral("画面に接続できません (DISPLAY が設定されていません)。");
+    xcb_connection_t *connection = xcb_connect(display.constData(), nullptr);
+    const bool reached = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    if (!reached)
+        return QStringLiteral("画面に接続できません (ディスプレイ \"%1\" に届きません)。")
+            .arg(QString::fromLocal8Bit(display));
+#endif
+    return {};
 }

@@ -60,7 +60,8 @@ void PrintTo(const PlatformRow &row, std::ostream *os)
     *os << row.name;
 }
 
-class ChoosePlatform : public ::testing::TestWithParam<PlatformRow>
+// Saves and restores the variables that describe the desktop session.
+class SessionEnvironment : public ::testing::Test
 {
 protected:
     static constexpr const char *kNames[] = {"XDG_SESSION_TYPE", "WAYLAND_DISPLAY", "DISPLAY",
@@ -86,6 +87,9 @@ protected:
     }
     std::vector<std::optional<QByteArray>> saved;
 };
+
+class ChoosePlatform : public SessionEnvironment, public ::testing::WithParamInterface<PlatformRow>
+{};
 
 TEST_P(ChoosePlatform, UsesXWaylandOnlyWhenUsefulAndNotChosen)
 {
@@ -113,6 +117,60 @@ INSTANTIATE_TEST_SUITE_P(
         PlatformRow{"X11Session", "x11", nullptr, ":0", nullptr, nullptr},
         PlatformRow{"NoSessionAtAll", nullptr, nullptr, nullptr, nullptr, nullptr}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// The display is never one that exists.
+class DisplayProblem : public SessionEnvironment
+{};
+
+TEST_F(DisplayProblem, NamesTheMissingDisplayInOneLine)
+{
+    const struct
+    {
+        const char *name;
+        const char *qpa;
+        const char *waylandDisplay;
+        const char *display;
+        const char *mentions;
+    } rows[] = {
+        {"NoDisplayAtAll", nullptr, nullptr, nullptr, "DISPLAY"},
+        {"EmptyDisplay", nullptr, nullptr, "", "DISPLAY"},
+        {"UnreachableDisplay", nullptr, nullptr, ":59999", "\":59999\""},
+        {"X11ChosenButUnreachable", "xcb", "wayland-0", ":59999", "\":59999\""},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        set("QT_QPA_PLATFORM", row.qpa);
+        set("WAYLAND_DISPLAY", row.waylandDisplay);
+        set("DISPLAY", row.display);
+
+        const QString problem = displayProblem();
+
+        EXPECT_TRUE(problem.contains(QLatin1String(row.mentions))) << problem.toStdString();
+        EXPECT_FALSE(problem.contains(QLatin1Char('\n')));
+    }
+}
+
+TEST_F(DisplayProblem, LeavesOtherPlatformsToQt)
+{
+    const struct
+    {
+        const char *name;
+        const char *qpa;
+        const char *waylandDisplay;
+    } rows[] = {
+        {"Offscreen", "offscreen", nullptr},
+        {"UserChoseWayland", "wayland", "wayland-0"},
+        {"QtPicksWayland", nullptr, "wayland-0"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        set("QT_QPA_PLATFORM", row.qpa);
+        set("WAYLAND_DISPLAY", row.waylandDisplay);
+        set("DISPLAY", nullptr);
+
+        EXPECT_EQ(displayProblem(), QString());
+    }
+}
 
 // Off X11 (here: offscreen) topmost is Qt's flag, which re-creates the window.
 TEST(TopMostWithoutX11, VisibleWindowKeepsPlaceAndStaysShown)
