@@ -84,19 +84,127 @@ long countInSecond(const std::vector<qint64> &events, qint64 second)
     return countIn(events, second, second + 1000);
 }
 
-TEST(Tick, RingsOncePerDay)
+TEST(Tick, RingsSevenTimesInAWeek)
 {
     Window w;
     w.gAlarmTime = hms(7, 30);
-    w.runUntil(at(4, 0, 0, 0));
+    w.runUntil(at(7, 0, 0, 0));
 
-    const std::vector<qint64> expected = {at(0, 7, 30, 0, kPhaseMs), at(1, 7, 30, 0, kPhaseMs),
-                                          at(2, 7, 30, 0, kPhaseMs), at(3, 7, 30, 0, kPhaseMs)};
+    std::vector<qint64> expected;
+    for (int day = 0; day < 7; ++day)
+        expected.push_back(at(day, 7, 30, 0, kPhaseMs));
     EXPECT_EQ(w.rings, expected);
     // The body runs once per displayed second in the normal state.
-    EXPECT_EQ(w.clockUpdates, 4 * 86400);
+    EXPECT_EQ(w.clockUpdates, 7 * 86400);
     EXPECT_TRUE(w.flashes.empty());
 }
+
+// The local clock does not always run on evenly: it is set by hand or by the network, jumps at
+// the daylight-saving changes, and stands still while the machine sleeps. The tick only ever
+// sees the time of day it reads, so each of these is a jump of that reading between two ticks.
+struct ClockJump
+{
+    qint64 when; // the local time at which the clock is set...
+    qint64 to;   // ...to this one
+};
+
+struct JumpRow
+{
+    const char *name;
+    TimeValue alarm;
+    qint64 start;
+    std::vector<ClockJump> jumps;
+    qint64 end;
+    std::vector<qint64> rings;
+};
+
+void PrintTo(const JumpRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class TickAcrossClockJumps : public ::testing::TestWithParam<JumpRow>
+{};
+
+TEST_P(TickAcrossClockJumps, RingsAsTheReadTimeSays)
+{
+    const JumpRow &row = GetParam();
+    Window w;
+    w.gAlarmTime = row.alarm;
+    w.ms = row.start;
+    for (const ClockJump &jump : row.jumps) {
+        w.runUntil(jump.when);
+        w.ms = jump.to;
+        // The first tick after the jump shows the time it reads, whatever came before.
+        w.step();
+        EXPECT_EQ(w.lblTime, toText(TimeValue::ofDay(jump.to / 1000)));
+    }
+    w.runUntil(row.end);
+
+    EXPECT_EQ(w.rings, row.rings);
+}
+
+// Times are the clock's readings, so a ring after a jump back repeats a reading seen before.
+// In the daylight-saving rows the clock is at a European transition: in spring 01:59:59 is
+// followed by 03:00:00, in autumn 02:59:59 by 02:00:00.
+INSTANTIATE_TEST_SUITE_P(
+    Tick, TickAcrossClockJumps,
+    ::testing::Values(JumpRow{"ForwardAcrossTheAlarmRingsAtTheNextTick",
+                              hms(10, 30),
+                              at(0, 10, 20, 0, kPhaseMs),
+                              {{at(0, 10, 25, 0, kPhaseMs), at(0, 10, 40, 0, kPhaseMs)}},
+                              at(0, 23, 0, 0),
+                              {at(0, 10, 40, 0, kPhaseMs)}},
+                      JumpRow{"ForwardFromAfterTheRingDoesNotRingAgain",
+                              hms(10, 30),
+                              at(0, 10, 29, 0, kPhaseMs),
+                              {{at(0, 10, 31, 0, kPhaseMs), at(0, 22, 0, 0, kPhaseMs)}},
+                              at(0, 23, 59, 59),
+                              {at(0, 10, 30, 0, kPhaseMs)}},
+                      JumpRow{"BackAcrossTheAlarmArmsItAgain",
+                              hms(10, 30),
+                              at(0, 10, 29, 0, kPhaseMs),
+                              {{at(0, 10, 40, 0, kPhaseMs), at(0, 10, 20, 0, kPhaseMs)}},
+                              at(0, 12, 0, 0),
+                              {at(0, 10, 30, 0, kPhaseMs), at(0, 10, 30, 0, kPhaseMs)}},
+                      JumpRow{"BackWithinTheRungTimeKeepsItRung",
+                              hms(10, 30),
+                              at(0, 10, 29, 0, kPhaseMs),
+                              {{at(0, 10, 40, 0, kPhaseMs), at(0, 10, 30, 0, kPhaseMs)}},
+                              at(0, 12, 0, 0),
+                              {at(0, 10, 30, 0, kPhaseMs)}},
+                      JumpRow{"ForwardAcrossMidnightArmsItForTheNextDay",
+                              hms(10, 30),
+                              at(0, 10, 29, 0, kPhaseMs),
+                              {{at(0, 10, 31, 0, kPhaseMs), at(1, 6, 0, 0, kPhaseMs)}},
+                              at(1, 23, 0, 0),
+                              {at(0, 10, 30, 0, kPhaseMs), at(1, 10, 30, 0, kPhaseMs)}},
+                      JumpRow{"SuspendedAcrossTheAlarmRingsAtTheFirstTickAfter",
+                              hms(10, 30),
+                              at(0, 10, 29, 50, kPhaseMs),
+                              {{at(0, 10, 29, 55, kPhaseMs), at(0, 10, 30, 25, kPhaseMs)}},
+                              at(0, 11, 0, 0),
+                              {at(0, 10, 30, 25, kPhaseMs)}},
+                      JumpRow{"SpringGapContainingTheAlarmRingsRightAfterIt",
+                              hms(2, 30),
+                              at(0, 1, 0, 0, kPhaseMs),
+                              {{at(0, 2, 0, 0, kPhaseMs), at(0, 3, 0, 0, kPhaseMs)}},
+                              at(1, 3, 0, 0),
+                              {at(0, 3, 0, 0, kPhaseMs), at(1, 2, 30, 0, kPhaseMs)}},
+                      JumpRow{"AutumnRepeatRingsInEachPassOfTheAlarmTime",
+                              hms(2, 30),
+                              at(0, 1, 0, 0, kPhaseMs),
+                              {{at(0, 3, 0, 0, kPhaseMs), at(0, 2, 0, 0, kPhaseMs)}},
+                              at(1, 3, 0, 0),
+                              {at(0, 2, 30, 0, kPhaseMs), at(0, 2, 30, 0, kPhaseMs),
+                               at(1, 2, 30, 0, kPhaseMs)}},
+                      JumpRow{"AutumnRepeatLeavesOtherAlarmsAtOnce",
+                              hms(7, 30),
+                              at(0, 1, 0, 0, kPhaseMs),
+                              {{at(0, 3, 0, 0, kPhaseMs), at(0, 2, 0, 0, kPhaseMs)}},
+                              at(1, 3, 0, 0),
+                              {at(0, 7, 30, 0, kPhaseMs)}}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Tick, RungFlagFollowsTheDay)
 {
