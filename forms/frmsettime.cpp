@@ -17,18 +17,24 @@
 
 namespace {
 
-// Caps a text at a number of code points. QLineEdit::maxLength counts UTF-16 units, which
-// would let an emoji count twice and could cut one in half. QLineEdit runs the validator
-// after every change (typing, paste, committed input-method text) with the cursor at the
-// end of what was inserted, so the excess is removed just before the cursor: the inserted
+// Keeps the note one line and caps it at a number of code points. Line breaks, tabs and other
+// control characters, which only a paste brings in, become spaces: the note is shown on one
+// line, in the window title and in the time-up window. QLineEdit::maxLength counts UTF-16
+// units, which would let an emoji count twice and could cut one in half. QLineEdit runs the
+// validator after every change (typing, paste, committed input-method text) with the cursor at
+// the end of what was inserted, so the excess is removed just before the cursor: the inserted
 // text is cut, as maxLength would cut it, and a paste into an empty box keeps its start.
-class CodePointLimit final : public QValidator
+class NoteValidator final : public QValidator
 {
 public:
-    CodePointLimit(int limit, QObject *parent) : QValidator(parent), m_limit(limit) {}
+    NoteValidator(int limit, QObject *parent) : QValidator(parent), m_limit(limit) {}
 
     State validate(QString &text, int &pos) const override
     {
+        for (QChar &c : text) {
+            if (c.category() == QChar::Other_Control)
+                c = QLatin1Char(' ');
+        }
         int excess = codePoints(text) - m_limit;
         if (excess <= 0)
             return Acceptable;
@@ -107,7 +113,11 @@ frmSetTime::frmSetTime(QWidget *owner, const Clock &clock)
     cmbTimeSet->setAttribute(Qt::WA_InputMethodEnabled);
     cmbTimeSet->lineEdit()->setAttribute(Qt::WA_InputMethodEnabled);
     txtYouken->setAttribute(Qt::WA_InputMethodEnabled);
-    txtYouken->setValidator(new CodePointLimit(kYoukenMaxLength, txtYouken));
+    cmbTimeSet->lineEdit()->setMaxLength(kTimeMaxLength);
+    txtYouken->setValidator(new NoteValidator(kYoukenMaxLength, txtYouken));
+    // A code point is at most two UTF-16 units, so this cut never reaches what the validator
+    // keeps; it only spares the field a megabyte paste before the validator sees it.
+    txtYouken->setMaxLength(2 * kYoukenMaxLength);
     cmdOK->setDefault(true);
     Label1->setBuddy(cmbTimeSet);
     Label2->setBuddy(txtYouken);

@@ -16,6 +16,10 @@ class frmSetTime : public QDialog
 public:
     // The note's length limit, in characters as a person counts them (code points).
     static constexpr int kYoukenMaxLength = 40;
+    // What the time field holds, in UTF-16 units. The longest time written out in full is
+    // under twenty characters; the rest is room for spaces around it. A megabyte pasted into
+    // the field is cut at once instead of being laid out for seconds.
+    static constexpr int kTimeMaxLength = 64;
 
     frmSetTime(QWidget *owner, const Clock &clock);
 
