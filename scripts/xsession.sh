@@ -4,7 +4,8 @@
 # Gives them: $work, a scratch folder removed on exit; pids, an array whose processes are
 # stopped on exit; now_ms; wait_for; title_of, state_of, viewable and find_window for the
 # program's windows; and start_x_session, which starts Xvfb on a free display
-# and openbox on it, and exports DISPLAY, HOME and XDG_RUNTIME_DIR for everything after it.
+# and openbox on it, and exports DISPLAY, HOME and XDG_RUNTIME_DIR for everything after it
+# (start_x_server does the same without a window manager; start_window_manager adds it).
 
 work=$(mktemp -d)
 pids=()
@@ -44,8 +45,9 @@ find_window() {
     return 1
 }
 
-# start_x_session [SCREEN-GEOMETRY]: returns non-zero, with the logs on stderr, on failure.
-start_x_session() {
+# start_x_server [SCREEN-GEOMETRY]: Xvfb alone; returns non-zero, with its log on stderr, on
+# failure.
+start_x_server() {
     export LC_ALL=C.UTF-8 HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
     mkdir -p -m 700 "$HOME" "$XDG_RUNTIME_DIR"
     unset WAYLAND_DISPLAY
@@ -60,7 +62,11 @@ start_x_session() {
         return 1
     fi
     export DISPLAY=":$(head -n1 "$work/display")"
+}
 
+# start_window_manager: openbox on $DISPLAY; returns non-zero, with its log on stderr, on
+# failure.
+start_window_manager() {
     # Openbox announces itself on the root window before it handles map requests; a window
     # mapped in between is never managed. Its startup command runs once it is ready.
     openbox --sm-disable --startup "touch $work/wm-ready" >"$work/openbox.log" 2>&1 &
@@ -70,4 +76,9 @@ start_x_session() {
         cat "$work/openbox.log" >&2
         return 1
     fi
+}
+
+# start_x_session [SCREEN-GEOMETRY]: returns non-zero, with the logs on stderr, on failure.
+start_x_session() {
+    start_x_server "$@" && start_window_manager
 }

@@ -79,12 +79,42 @@ start_pulse() {
     pids+=($!)
     wait_for 5 test -e "$work/pulse-events" || fail "pactl subscribe did not start"
 }
-# How many sounds the program has started on the null sink so far.
+# How many sounds the program has started on the null sink so far, and how many have ended.
 sounds_played() { grep -c "'new' on sink-input" "$work/pulse-events" 2>/dev/null || true; }
+sounds_ended() { grep -c "'remove' on sink-input" "$work/pulse-events" 2>/dev/null || true; }
+sound_over() { [ "$(sounds_ended)" -ge "$(sounds_played)" ]; }
+
+# start_recording: records what reaches the null sink until heard_seconds, which prints how long
+# the sound lasted from the first loud sample (over 3 % of full scale) to the last; 0 for none.
+# measure_seconds FILE.wav prints the same for a sound file.
+start_recording() {
+    PULSE_SERVER=$pulse_server PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
+        parec --device=e2e.monitor --format=s16le --channels=1 --rate=44100 --raw \
+        --latency-msec=10 >"$work/recording.raw" 2>"$work/parec.log" &
+    recorder=$!
+    pids+=("$recorder")
+    wait_for 5 recording || fail "parec did not start recording: $(cat "$work/parec.log")"
+}
+recording() {
+    PULSE_SERVER=$pulse_server PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
+        pactl list short source-outputs 2>/dev/null | grep -q .
+}
+measure_seconds() {
+    local length
+    length=$(sox "$@" -n silence 1 1s 3% reverse silence 1 1s 3% reverse stat 2>&1 |
+        sed -n 's/^Length (seconds): *//p')
+    echo "${length:-0}"
+}
+heard_seconds() {
+    kill -INT "$recorder" 2>/dev/null || true
+    wait "$recorder" 2>/dev/null || true
+    measure_seconds -t raw -r 44100 -e signed -b 16 -c 1 "$work/recording.raw"
+}
 
 # --- the program ----------------------------------------------------------------------------
-# start_program [VAR=VALUE...]: starts it in the background ($app, output in $work/app.log);
-# extra variables go to its environment. $program may name another copy of the binary.
+# start_program [VAR=VALUE...] [COMMAND ARG...]: starts it in the background ($app, output in
+# $work/app.log); extra variables go to its environment, and a command that execs its last
+# argument (setpriv, say) runs it. $program may name another copy of the binary.
 start_program() {
     env PULSE_SERVER="$pulse_server" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
         QT_QPA_PLATFORM=xcb LD_PRELOAD="$faketime_lib" FAKETIME_TIMESTAMP_FILE="$clock_file" \
@@ -109,13 +139,16 @@ close_at=(180 70)
 timeup_ok_at=(108 62)
 
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+# activate WINDOW: asks the window manager to activate it and waits a little for that. xdotool's
+# own wait gives up only after 15 s, for instance on a window that a modal dialog blocks.
+activate() { timeout 3 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true; }
 # press WINDOW X Y CHECK...: activates the window and clicks until CHECK holds; a window that
 # has only just been mapped may not take the first click.
 press() {
     local window=$1 x=$2 y=$3 attempt
     shift 3
     for attempt in 1 2 3; do
-        xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+        activate "$window"
         click "$window" "$x" "$y"
         wait_for 3 "$@" && return 0
     done
@@ -155,7 +188,7 @@ close_timeup() {
 ended() { ! alive; }
 # stop_program: presses 閉じる and fails unless the program ends with status 0.
 stop_program() {
-    xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+    activate "$main"
     press "$main" "${close_at[@]}" ended || wait_for 20 ended || fail "閉じる did not end the program"
     local status=0
     wait "$app" || status=$?

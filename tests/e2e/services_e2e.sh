@@ -1,0 +1,268 @@
+#!/usr/bin/env bash
+# The program when the desktop around it is missing or hostile, on the real binary:
+# - no display (DISPLAY unset, or naming an X server that is not there): one line on stderr
+#   that starts with the program's name, and exit status 2, at once;
+# - no window manager (Xvfb alone): it starts, rings with its sound, OK and 閉じる work;
+# - no audio server: the Time UP window comes up at the alarm second and the program stays
+#   responsive (OK closes it, 閉じる ends it with status 0);
+# - MSREMIND.WAV replaced by a directory, a FIFO, a 1 GB file, or a file the program may not
+#   read: the Time UP window comes up at once, the default chime plays instead (told apart from
+#   the real file by its length, recorded from the sink), and memory does not grow with the file.
+#
+# Usage: services_e2e.sh PATH-TO-alarm-clock
+# The program runs from a copy in a scratch folder, with its audio module beside it, so that
+# its sound file can be replaced. Every wait is bounded; everything started here is stopped by
+# its PID on the way out.
+set -euo pipefail
+
+bin=$(realpath "$1")
+build_dir=$(dirname "$bin")
+source_dir=$(realpath "$(dirname "$0")/../..")
+
+source "$source_dir/scripts/xsession.sh"
+e2e_name=e2e_missing_services
+source "$source_dir/tests/e2e/driver.sh"
+need_tools Xvfb openbox xdotool xprop xwininfo pulseaudio pactl parec sox setpriv timeout truncate
+[ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
+export TZ=UTC
+
+# The Time UP window must be up this soon after the start of the alarm second (the clock ticks
+# every 250 ms; the rest is the script's polling).
+max_ring_ms=1000
+# A sound heard within this many seconds of a file's own length is taken to be that file.
+length_tolerance=0.35
+# The ring with the 1 GB file may not add more than this to the program's memory.
+max_growth_kb=$((32 * 1024))
+
+# --- the program's copy, with a sound file the script can replace ----------------------------
+prog_dir="$work/program"
+mkdir "$prog_dir"
+[ -f "$build_dir/libalarm_audio.so" ] || fail "no audio module beside $bin"
+cp "$bin" "$build_dir/libalarm_audio.so" "$prog_dir/"
+program="$prog_dir/$(basename "$bin")"
+sound_file="$prog_dir/MSREMIND.WAV"
+own_sound="$build_dir/MSREMIND.WAV"
+[ -f "$own_sound" ] || fail "no MSREMIND.WAV beside $bin"
+own_seconds=$(measure_seconds "$own_sound")
+chime_seconds=$(measure_seconds "$source_dir/resources/chime.wav")
+say "sound lengths: MSREMIND.WAV ${own_seconds}s, the default chime ${chime_seconds}s"
+# Unless the two can be told apart, hearing the chime proves nothing.
+awk -v a="$own_seconds" -v b="$chime_seconds" -v t="$length_tolerance" \
+    'BEGIN { d = a - b; exit !(b > 0.3 && (d > 4 * t || -d > 4 * t)) }' ||
+    fail "MSREMIND.WAV and the chime are too alike in length to tell apart"
+
+# le VALUE BYTES: VALUE as that many little-endian bytes.
+le() {
+    local out='' i
+    for ((i = 0; i < $2; i++)); do out+=$(printf '\\x%02x' $(($1 >> (8 * i) & 255))); done
+    printf '%b' "$out"
+}
+# replace_sound KIND: puts that in place of MSREMIND.WAV.
+replace_sound() {
+    rm -rf "$sound_file"
+    case $1 in
+    own) cp "$own_sound" "$sound_file" ;;
+    directory) mkdir "$sound_file" ;;
+    fifo) mkfifo "$sound_file" ;;
+    1GB)
+        # A valid header announcing a gigabyte of 16-bit mono samples; the rest is a hole.
+        local size=$((1 << 30))
+        {
+            printf RIFF
+            le $((size - 8)) 4
+            printf 'WAVEfmt '
+            le 16 4 && le 1 2 && le 1 2 && le 44100 4 && le 88200 4 && le 2 2 && le 16 2
+            printf data
+            le $((size - 44)) 4
+        } >"$sound_file"
+        truncate -s "$size" "$sound_file"
+        ;;
+    unreadable) cp "$own_sound" "$sound_file" && chmod 000 "$sound_file" ;;
+    esac
+}
+
+# --- no display -----------------------------------------------------------------------------
+# no_display LABEL VAR=VALUE...: runs the program with that environment, and no platform chosen
+# for it, as a user's shell would.
+no_display() {
+    local label=$1 status=0 started
+    shift
+    started=$(now_ms)
+    timeout 30 env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "$@" "$program" \
+        >"$work/no-display.out" 2>"$work/no-display.err" || status=$?
+    local took=$(($(now_ms) - started)) lines
+    lines=$(grep -c '' "$work/no-display.err" || true)
+    say "$label: exit status $status after $took ms; stderr: $(head -n1 "$work/no-display.err")"
+    [ "$status" -ne 124 ] || fail "$label: still running after 30 s"
+    local said
+    said=$(cat "$work/no-display.err")
+    [ "$status" -eq 2 ] || fail "$label: exit status $status, not 2; stderr: $said"
+    [ "$lines" -eq 1 ] || fail "$label: $lines lines on stderr, not one: $said"
+    [[ $said == "ｱﾗｰﾑ時計: "?* ]] ||
+        fail "$label: the message does not start with the program's name"
+    [ ! -s "$work/no-display.out" ] || fail "$label: wrote to stdout: $(cat "$work/no-display.out")"
+}
+
+# A display number with neither a socket (in the file system or the abstract namespace) nor a
+# lock file: nothing answers there.
+dead_display=
+for n in $(seq 3900 3999); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ] &&
+        ! grep -q "/tmp/.X11-unix/X$n\$" /proc/net/unix 2>/dev/null; then
+        dead_display=":$n"
+        break
+    fi
+done
+[ -n "$dead_display" ] || fail "no free display number for the missing X server"
+
+replace_sound own
+no_display "DISPLAY unset" -u DISPLAY
+no_display "DISPLAY=$dead_display (no X server there)" DISPLAY="$dead_display"
+
+# --- ringing, measured ----------------------------------------------------------------------
+# ring LABEL: sets an alarm a minute ahead through the dialog, steps the clock to just before it
+# and waits for the Time UP window. Sets $ring_ms, how long after the start of the alarm
+# second the window was mapped, and with PulseAudio ($with_sound) $rang, how many sounds the
+# program started, and $heard, how long the sound lasted.
+with_sound=
+ring() {
+    local label=$1 epoch alarm_ms alarm_real alarm started
+    epoch=$(fake_epoch_ms)
+    alarm_ms=$(((epoch / 1000 + 60) * 1000))
+    alarm=$(hms $((alarm_ms / 1000 % 86400)))
+    started=$(now_ms)
+    set_alarm "$alarm"
+    set_alarm_ms=$(($(now_ms) - started))
+    ! timeup_up || fail "$label: rang by $(hms "$(fake_time_of_day)"), before the alarm $alarm" \
+        "(the dialog took $set_alarm_ms ms)"
+    if [ -n "$with_sound" ]; then
+        played_before=$(sounds_played)
+        start_recording
+    fi
+    set_offset_ms $((alarm_ms - 700 - $(now_ms)))
+    alarm_real=$((alarm_ms - clock_offset_ms))
+    wait_for 10 timeup_up || fail "$label: no Time UP window by $(hms "$(fake_time_of_day)")"
+    ring_ms=$(($(now_ms) - alarm_real))
+    [ "$ring_ms" -ge 0 ] || fail "$label: the Time UP window came up $((-ring_ms)) ms early" \
+        "(alarm $alarm, set in $set_alarm_ms ms)"
+    [ "$ring_ms" -lt "$max_ring_ms" ] ||
+        fail "$label: the Time UP window came up $ring_ms ms into the alarm second"
+    [ -n "$with_sound" ] || return 0
+    wait_for 10 sound_started || fail "$label: no sound reached the sink"
+    wait_for 15 sound_over || fail "$label: the sound did not end"
+    sleep 0.2
+    heard=$(heard_seconds)
+    rang=$(($(sounds_played) - played_before))
+}
+sound_started() { [ "$(sounds_played)" -gt "$played_before" ]; }
+# heard_as SECONDS: whether $heard is that long, give or take the tolerance.
+heard_as() {
+    awk -v a="$heard" -v b="$1" -v t="$length_tolerance" \
+        'BEGIN { exit !(a - b <= t && b - a <= t) }'
+}
+# vm_kb FIELD: a memory figure of the program from /proc (VmRSS; VmHWM, its peak), in kB.
+vm_kb() {
+    local kb
+    kb=$(awk -v f="$1:" '$1 == f { print $2 }' "/proc/$app/status")
+    [ -n "$kb" ] || fail "no $1 for the program"
+    echo "$kb"
+}
+# stop_cleanly LABEL: 閉じる ends it with status 0, without waiting on a stuck sound thread.
+stop_cleanly() {
+    local started
+    started=$(now_ms)
+    stop_program
+    say "$1: 閉じる ended the program with status 0 in $(($(now_ms) - started)) ms"
+    ! grep -q 'did not end in time' "$work/app.log" || fail "$1: the sound thread hung at the end"
+}
+
+start_x_server 1024x768x24 || fail "no X server"
+start_pulse
+! xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "a window manager is running"
+say "Xvfb on $DISPLAY without a window manager; PulseAudio with a null sink"
+fake_clock_to "2026-12-07 10:29:30"
+
+# --- no window manager ----------------------------------------------------------------------
+# Nothing manages the windows: no activation, no decorations; the keyboard goes where the
+# program or the pointer puts it.
+with_sound=1
+start_program
+wait_main_window
+ring "no window manager"
+say "no window manager: alarm set in $set_alarm_ms ms, Time UP mapped $ring_ms ms into its" \
+    "second; $rang sound(s), heard ${heard}s"
+[ "$rang" -eq 1 ] || fail "no window manager: $rang sounds for one ring"
+heard_as "$own_seconds" || fail "no window manager: heard ${heard}s, not MSREMIND.WAV"
+close_timeup
+stop_cleanly "no window manager"
+
+start_window_manager || fail "no window manager"
+say "openbox running"
+
+# --- no audio server ------------------------------------------------------------------------
+with_audio_server=$pulse_server
+pulse_server="unix:$work/run/no-such-pulse"
+with_sound=
+start_program
+wait_main_window
+ring "no audio server"
+say "no audio server: alarm set in $set_alarm_ms ms, Time UP mapped $ring_ms ms into its second"
+close_timeup
+say "no audio server: OK closed the Time UP window"
+stop_cleanly "no audio server"
+pulse_server=$with_audio_server
+
+# --- the sound file replaced ----------------------------------------------------------------
+# One program, one ring after another, the file replaced before each: it is read afresh at
+# every ring. Its own file first, to show that the chime is told apart from it.
+with_sound=1
+start_program
+wait_main_window
+for kind in own directory fifo 1GB; do
+    replace_sound "$kind"
+    rss_before=$(vm_kb VmRSS)
+    peak_before=$(vm_kb VmHWM)
+    ring "$kind"
+    rss_after=$(vm_kb VmRSS)
+    peak_after=$(vm_kb VmHWM)
+    say "$kind: alarm set in $set_alarm_ms ms, Time UP mapped $ring_ms ms into its second;" \
+        "$rang sound(s), heard ${heard}s; VmRSS $rss_before -> $rss_after kB," \
+        "VmHWM $peak_before -> $peak_after kB"
+    [ "$rang" -eq 1 ] || fail "$kind: $rang sounds for one ring"
+    if [ "$kind" = own ]; then
+        heard_as "$own_seconds" || fail "own file: heard ${heard}s, not MSREMIND.WAV"
+    else
+        heard_as "$chime_seconds" || fail "$kind: heard ${heard}s, not the default chime"
+        if [ $((rss_after - rss_before)) -gt "$max_growth_kb" ] ||
+            [ $((peak_after - peak_before)) -gt "$max_growth_kb" ]; then
+            fail "$kind: the ring grew the program's memory by over $max_growth_kb kB"
+        fi
+    fi
+    close_timeup
+done
+stop_cleanly "replaced sound files"
+
+# --- a sound file the program may not read ----------------------------------------------------
+# Root reads every file whatever its mode, so as root the program runs without the capabilities
+# that allow it; the same restriction must then fail to read the file.
+replace_sound unreadable
+restrict=()
+if [ "$(id -u)" -eq 0 ]; then
+    restrict=(setpriv '--bounding-set=-dac_override,-dac_read_search' --inh-caps=-all)
+    "${restrict[@]}" true || fail "setpriv cannot drop the file-access capabilities here"
+fi
+! "${restrict[@]}" head -c 1 "$sound_file" >/dev/null 2>&1 ||
+    fail "the unreadable sound file can still be read"
+start_program "${restrict[@]}"
+wait_main_window
+capabilities=$(sed -n 's/^CapEff:\t//p' "/proc/$app/status")
+# CAP_DAC_OVERRIDE is bit 1, CAP_DAC_READ_SEARCH bit 2.
+[ $((0x$capabilities & 0x6)) -eq 0 ] || fail "the program still has capabilities $capabilities"
+ring unreadable
+say "unreadable (mode $(stat -c %a "$sound_file"), capabilities $capabilities): alarm set in" \
+    "$set_alarm_ms ms, Time UP mapped $ring_ms ms into its second; $rang sound(s), heard ${heard}s"
+[ "$rang" -eq 1 ] || fail "unreadable: $rang sounds for one ring"
+heard_as "$chime_seconds" || fail "unreadable: heard ${heard}s, not the default chime"
+close_timeup
+stop_cleanly "unreadable"
+say "PASS"
