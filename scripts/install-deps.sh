@@ -8,7 +8,7 @@ build=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-multimedia-
        libgl-dev libxcb1-dev libgtest-dev libgmock-dev
        fonts-ipafont-gothic fonts-noto-cjk qt6-qpa-plugins)
 test=(clang libclang-rt-14-dev xvfb xauth openbox x11-utils xdotool faketime
-      pulseaudio pulseaudio-utils sox imagemagick desktop-file-utils appstream
+      pulseaudio pulseaudio-utils sox imagemagick desktop-file-utils appstream xclip
       gstreamer1.0-plugins-base)
 run=()
 bench=(xvfb openbox x11-utils xdotool faketime pulseaudio pulseaudio-utils sox

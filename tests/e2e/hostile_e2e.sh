@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# What a user can paste into the set-time dialog of the real program, through the X clipboard:
+# megabyte texts, line breaks and control characters, right-to-left marks, emoji, and bytes
+# that are no UTF-8 at all (lone surrogates among them). Each entry must end in the message
+# "時刻の指定が正しくありません。" or in an alarm whose note reaches the minimised title as one
+# line; all the while xping times the program's event loop, and no step may hold it for
+# 100 ms or more, apart from the transfer of a megabyte from the clipboard, which must end.
+#
+# Usage: hostile_e2e.sh PATH-TO-alarm-clock PATH-TO-xping
+# Every wait is bounded; everything started here is stopped by its PID on the way out.
+set -euo pipefail
+
+bin=$(realpath "$1")
+xping=$(realpath "$2")
+source "$(dirname "$0")/../../scripts/xsession.sh"
+e2e_name=e2e-hostile
+source "$(dirname "$0")/driver.sh"
+need_tools Xvfb openbox xdotool xprop xwininfo xclip
+[ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
+
+export TZ=UTC
+start_x_session 1024x768x24 || fail "no X session"
+fake_clock_to "2026-12-07 09:00:00"
+start_program
+wait_main_window
+
+# --- the entries ---------------------------------------------------------------------------
+megabyte=$((1 << 20))
+entries="$work/entries"
+mkdir -p "$entries"
+repeat() { # repeat TEXT COUNT FILE
+    local text=$1 count=$2
+    printf '%s' "$text" >"$3"
+    while [ $(($(stat -c %s "$3") / ${#text})) -lt "$count" ]; do
+        cat "$3" "$3" >"$3.x" && mv "$3.x" "$3"
+    done
+}
+repeat 1 "$megabyte" "$entries/digits"
+repeat 会 $((megabyte / 3)) "$entries/kanji"
+{ printf '10:30'; head -c "$megabyte" /dev/zero | tr '\0' ' '; } >"$entries/time-and-spaces"
+repeat 🍣 $((megabyte / 4)) "$entries/sushi"
+repeat $'10:30\n' $((megabyte / 6)) "$entries/time-lines"
+repeat $'会議\r\n' $((megabyte / 8)) "$entries/note-lines"
+printf '10:30\t' >"$entries/time-tab"
+printf 'a\001b\033c\177d\tf\n' >"$entries/controls"
+printf '\xe2\x80\x8f10:30' >"$entries/time-rlm"
+printf '\xe2\x80\xae\xd9\x85\xd8\xb1\xd8\xad\xd8\xa8\xd8\xa7\xe2\x80\x8f \xe4\xbc\x9a\xe8\xad\xb0' \
+    >"$entries/note-rtl"
+printf '⏰10:30' >"$entries/time-emoji"
+printf '⏰👨‍👩‍👧 会議' >"$entries/note-emoji"
+# UTF-8 for lone surrogates (U+D800, U+DC00) and stray bytes: not text, and shown as such.
+printf '\xed\xa0\x8010:30' >"$entries/time-broken"
+printf '\xed\xb0\x80\xe4\xbc\x9a\xff\xe8\xad\xb0' >"$entries/note-broken"
+printf '　１０：３０　' >"$entries/time-fullwidth"
+
+# --- the event loop's answer time ------------------------------------------------------------
+# A background xping answers how long the program ever kept it waiting; "xping WINDOW once"
+# returns when the program has dealt with everything sent to it so far.
+"$xping" "$main" 10 >"$work/xping.out" 2>"$work/xping.log" &
+pinger=$!
+pids+=("$pinger")
+settled() { "$xping" "$main" once >/dev/null || fail "the program stopped answering"; }
+
+# serve FILE: puts FILE on the clipboard until the next serve (xclip keeps it while it owns it).
+clip=
+serve() {
+    [ -z "$clip" ] || kill "$clip" 2>/dev/null || true
+    xclip -quiet -selection clipboard -i "$1" >/dev/null 2>&1 &
+    clip=$!
+    pids+=("$clip")
+    owned() { xclip -selection clipboard -t TARGETS -o >/dev/null 2>&1; }
+    wait_for 5 owned || fail "xclip did not take the clipboard"
+}
+
+# paste FILE: Ctrl+A Ctrl+V in the field that has the focus, with FILE on the clipboard. Qt
+# fetches the whole clipboard before the field sees any of it, and a megabyte comes through the
+# X server in pieces; while it does, the program cannot answer. Those spans are noted, so that
+# the program's own handling is timed apart from the transfer.
+bulk_spans="$work/bulk-spans"
+: >"$bulk_spans"
+paste() {
+    local start
+    serve "$1"
+    start=$(now_ms)
+    xdotool key --clearmodifiers ctrl+a ctrl+v
+    settled
+    [ "$(stat -c %s "$1")" -lt 65536 ] || echo "$start $(now_ms)" >>"$bulk_spans"
+}
+
+minimised() { state_of "$main" | grep -q _NET_WM_STATE_HIDDEN; }
+message_box() { [ "$(xdotool search --classname '^alarm-clock$' | while read -r w; do
+    [ "$(title_of "$w")" = "ｱﾗｰﾑ時計" ] && [ "$w" != "$main" ] && viewable "$w" && echo "$w"
+done | head -n1)" != "" ]; }
+no_message_box() { ! message_box; }
+
+# entry NAME TIME-FILE NOTE-FILE message
+# entry NAME TIME-FILE NOTE-FILE TITLE-PATTERN: pastes each file with Ctrl+A Ctrl+V into its
+# field, presses Enter, and expects the message, or an accepted alarm whose minimised title
+# matches the pattern.
+entry() {
+    local name=$1 time=$2 note=$3 expect=$4
+    open_dialog
+    paste "$entries/$time"
+    xdotool key Tab Tab Tab
+    paste "$entries/$note"
+    xdotool key Return
+    if [ "$expect" = message ]; then
+        wait_for 10 message_box || fail "$name: no message"
+        xdotool key Return
+        wait_for 10 no_message_box || fail "$name: the message did not close"
+        say "$name: refused with the message"
+    else
+        wait_for 10 dialog_gone || fail "$name: the dialog did not close"
+        settled
+        ! message_box || fail "$name: refused with the message"
+        press "$main" "${go_taskbar_at[@]}" minimised || fail "$name: ﾀｽｸﾊﾞｰへ did not minimise"
+        title_matches() { [[ $(title_of "$main") =~ $expect ]]; }
+        wait_for 5 title_matches || fail "$name: the minimised title reads [$(title_of "$main")]"
+        say "$name: accepted, minimised title [$(title_of "$main")]"
+        xdotool windowactivate "$main" 2>/dev/null || true
+        restored() { ! minimised; }
+        wait_for 5 restored || fail "$name: the main window did not come back"
+    fi
+    alive || fail "$name: the program ended"
+}
+
+sushi40=$(printf '🍣%.0s' $(seq 40))
+entry "a megabyte of digits, a megabyte of kanji" digits kanji message
+entry "10:30 and a megabyte of spaces, a megabyte of emoji" time-and-spaces sushi \
+    "^01:[0-9][0-9] 前 【$sushi40】\$"
+entry "a megabyte of lines" time-lines note-lines message
+entry "a tab after the time, control characters in the note" time-tab controls message
+entry "a right-to-left mark before the time" time-rlm note-rtl message
+entry "an emoji before the time" time-emoji note-emoji message
+entry "broken UTF-8" time-broken note-broken message
+entry "full-width time, control characters in the note" time-fullwidth controls \
+    "^01:[0-9][0-9] 前 【a b c d f 】\$"
+entry "full-width time, right-to-left text in the note" time-fullwidth note-rtl \
+    "^01:[0-9][0-9] 前 【$(cat "$entries/note-rtl")】\$"
+entry "full-width time, emoji in the note" time-fullwidth note-emoji \
+    "^01:[0-9][0-9] 前 【⏰👨‍👩‍👧 会議】\$"
+entry "full-width time, broken UTF-8 in the note" time-fullwidth note-broken \
+    "^01:[0-9][0-9] 前 【.*会.*議】\$"
+
+kill "$pinger"
+wait "$pinger" 2>/dev/null || true
+read -r _ pings _ longest <"$work/xping.out" || fail "xping said: $(cat "$work/xping.out")"
+[ "$pings" -ge 100 ] || fail "too few pings ($pings) to say anything"
+# Every answer of 100 ms or more must fall within a megabyte's transfer.
+read -r own transfer < <(awk -v spans="$bulk_spans" '
+    BEGIN { while ((getline line < spans) > 0) { split(line, f, " "); n++; from[n] = f[1]; to[n] = f[2] } }
+    /asked at/ {
+        asked = $4 * 1000; ms = $7
+        inside = 0
+        for (i = 1; i <= n; i++) if (asked >= from[i] - 50 && asked <= to[i]) inside = 1
+        if (inside) { if (ms > transfer) transfer = ms } else if (ms > own) own = ms
+    }
+    END { printf "%.1f %.1f\n", own + 0, transfer + 0 }' "$work/xping.log")
+# xping logs the answers of 50 ms or more.
+[ "${own%.*}" -gt 0 ] || own="under 50"
+say "xping: $pings pings; the longest wait $longest ms: outside the megabyte transfers" \
+    "$own ms, within them $transfer ms (Qt fetching the clipboard)"
+[ "$own" = "under 50" ] || [ "${own%.*}" -lt 100 ] || { sed "s/^/$e2e_name: /" "$work/xping.log" >&2
+    fail "the program kept its event loop busy for $own ms"; }
+# A megabyte through the X server takes its time, but it ends.
+[ "${transfer%.*}" -lt 10000 ] || fail "a megabyte paste held the program for $transfer ms"
+stop_program
+say "ended with status 0"
