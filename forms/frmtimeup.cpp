@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
@@ -39,10 +40,6 @@ frmTimeUp::frmTimeUp(PlatformServices &platform)
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     Image1->setObjectName(QStringLiteral("Image1"));
 
-    QPalette form = palette();
-    form.setColor(QPalette::Window, kLightYellow);
-    setPalette(form);
-    setAutoFillBackground(true);
     QPalette label = lblYouken->palette();
     label.setColor(QPalette::Window, kLightYellow);
     label.setColor(QPalette::WindowText, kDarkRed);
@@ -97,6 +94,15 @@ void frmTimeUp::keyPressEvent(QKeyEvent *event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+// The light yellow is painted, not set in the window's palette: with a palette of its own, each
+// new window (one a ring) would give its OK button a palette never seen before, and the style
+// would cache that button's pictures anew every time, keeping them long after the window is
+// gone. The button draws with the application's palette instead, as in every other window.
+void frmTimeUp::paintEvent(QPaintEvent *)
+{
+    QPainter(this).fillRect(rect(), kLightYellow);
 }
 
 // Centres the window by its outer size. Until the window manager has framed it, its frame

@@ -252,6 +252,22 @@ TEST_F(TimeUpTest, WindowIsAFixedLightYellowToolWindow)
     EXPECT_GT(darkest.red(), darkest.blue() + 30) << darkest.name().toStdString();
 }
 
+// The style caches a button's pictures by the button's palette. A palette new with every window
+// would leave another set of pictures behind with every ring; the OK buttons of one window and
+// the next must draw with the same palette.
+TEST_F(TimeUpTest, NextWindowsButtonDrawsWithTheSamePalette)
+{
+    window->Show();
+    const qint64 first = child<QPushButton>("cmdOK")->palette().cacheKey();
+    window->close();
+    runDeferredDeletes();
+    ASSERT_TRUE(window.isNull());
+
+    window = new frmTimeUp(services);
+    window->Show();
+    EXPECT_EQ(child<QPushButton>("cmdOK")->palette().cacheKey(), first);
+}
+
 // Before the window manager has framed it, the window borrows the frame of a window that is
 // framed already to know its outer size.
 TEST_F(TimeUpTest, IsCentredOnTheScreen)
