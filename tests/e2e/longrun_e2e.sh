@@ -1,0 +1,234 @@
+#!/usr/bin/env bash
+# A long session with the real binary under LeakSanitizer: the set-time dialog opened and
+# answered 500 times from the keyboard (OK on the proposal, on a typed time, with a note, on a
+# wrong time and its message box; cancel, also after typing), and the alarm rung 50 times by
+# stepping the clock back before it. Every ring must bring up one Time UP window and one sound,
+# and nothing may ring in between; the resident memory may not grow with the cycles; the
+# program must end through 閉じる with status 0 and no sanitizer report.
+#
+# Usage: longrun_e2e.sh PATH-TO-alarm-clock
+# LONGRUN_CYCLES and LONGRUN_RINGS shorten the run while working on the script.
+# Every wait is bounded; everything started here is stopped by its PID on the way out.
+set -euo pipefail
+
+bin=$(realpath "$1")
+cycles=${LONGRUN_CYCLES:-500}
+rings=${LONGRUN_RINGS:-50}
+# How much the resident size may grow from the end of the first round to the end of the run.
+max_growth_kb=2048
+day=2026-12-07
+morning="$day 03:00:00"
+alarm=12:00
+just_before=11:59:59.900
+note=Ring
+# Typed for OK: all after the morning, so none of them rings while the dialog cycles run.
+typed_times=(7:45 23:59 12:34 3:30 18:05)
+
+source "$(dirname "$0")/../../scripts/xsession.sh"
+e2e_name=e2e_long_run
+source "$(dirname "$0")/driver.sh"
+need_tools Xvfb openbox xdotool xprop xwininfo pulseaudio pactl
+[ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
+((cycles >= 12 && rings >= 1)) || fail "at least 12 cycles and a ring"
+
+export TZ=UTC
+started_ms=$(now_ms)
+start_x_session 1024x768x24 || fail "no X session"
+start_pulse
+fake_clock_to "$morning"
+
+# AddressSanitizer keeps freed blocks in a quarantine of up to 256 MiB, to catch late uses,
+# and gives free pages back to the system only now and then: the resident size would grow with
+# every block allocated and freed, leak or not. It also stores the call stack of every
+# allocation for good, once per distinct stack; its fast unwinder follows frame pointers, which
+# Debian's Qt and system libraries do not keep, so beyond the caller of malloc the stacks hold
+# stray words that differ nearly every time, and that store grows by some kB a cycle. With no
+# quarantine, free pages returned at once and stacks cut to the allocating function (which is
+# what a leak report must name; the other end-to-end tests keep whole stacks), the resident size
+# follows what the program really holds.
+ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=0:thread_local_quarantine_size_kb=0"
+ASAN_OPTIONS+=":allocator_release_to_os_interval_ms=0:malloc_context_size=2"
+start_program
+wait_main_window
+say "main window $main is up; $cycles dialog cycles and $rings rings"
+
+rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$app/status"; }
+
+# focused [WORD...]: runs xdotool's WORDs (keys to press, say) and then reads the active window,
+# all in one call of xdotool, and sets $focus_id and $focus_name. This runs thousands of times,
+# and each process costs tens of milliseconds on a busy machine.
+focused() {
+    local out
+    alive || fail "the program ended"
+    focus_id=
+    focus_name=
+    out=$(xdotool "$@" getactivewindow getwindowgeometry getwindowname 2>/dev/null) || return 1
+    focus_id=${out%%$'\n'*}
+    focus_id=${focus_id#Window }
+    focus_name=${out##*$'\n'}
+}
+is_main() { [ "$focus_id" = "$main" ]; }
+is_dialog() { [ "$focus_name" = "ｱﾗｰﾑ時刻設定" ] && dialog=$focus_id; }
+# The message box carries the main window's title.
+is_box() { [ "$focus_name" = "ｱﾗｰﾑ時計" ] && [ "$focus_id" != "$main" ] && box=$focus_id; }
+focused_on() { focused && "$1"; }
+box_gone() { ! viewable "$box"; }
+
+# press_keys CHECK WHAT KEY...: presses the keys and waits until the active window passes CHECK
+# (is_main, is_dialog or is_box). The first look comes in the same call of xdotool, a moment
+# after the keys: about as long as the program takes to map a window, or less when the keys
+# close one and the main window only has to get the focus back.
+press_keys() {
+    local check=$1 what=$2 pause=0.05
+    shift 2
+    [ "$check" != is_main ] || pause=0.02
+    focused key --delay 5 "$@" sleep "$pause" || true
+    "$check" || wait_for 10 focused_on "$check" || fail "$what (the focus is on [$focus_name])"
+}
+# answer I KEY...: in the set-time dialog, presses the keys, which must close it and give the
+# focus back to the main window.
+answer() {
+    local i=$1
+    shift
+    press_keys is_main "cycle $i: [$*] did not give the focus back to the main window" "$@"
+    wait_for 10 dialog_gone || fail "cycle $i: [$*] did not close the set-time dialog"
+}
+# as_keys TEXT: the keys that type TEXT (letters, digits and colons).
+as_keys() {
+    local i c
+    for ((i = 0; i < ${#1}; i++)); do
+        c=${1:i:1}
+        [ "$c" = : ] && echo colon || echo "$c"
+    done
+}
+# open_by_enter I: the focus rests on ｱﾗｰﾑｾｯﾄ, so Enter opens the dialog. It opens with the
+# time selected, so typing replaces it; Enter is OK, Esc is cancel, and the note is three tabs on.
+open_by_enter() {
+    press_keys is_dialog "cycle $1: Enter on ｱﾗｰﾑｾｯﾄ did not open the set-time dialog" Return
+}
+# cycle I: one opening of the dialog and its answer, of the kind I picks.
+cycle() {
+    local i=$1
+    local typed=${typed_times[$((i / 10 % ${#typed_times[@]}))]}
+    open_by_enter "$i"
+    case $((i % 10)) in
+        1)
+            press_keys is_box "cycle $i: no message box for a wrong time" a b c Return
+            wait_for 10 dialog_gone || fail "cycle $i: the set-time dialog stayed with the box"
+            press_keys is_main "cycle $i: Enter on the box did not give the focus back" Return
+            wait_for 10 box_gone || fail "cycle $i: Enter did not close the message box"
+            ;;
+        3) answer "$i" $(as_keys "$typed") Return ;;
+        5 | 9) answer "$i" Return ;;
+        7) answer "$i" $(as_keys "$typed") Tab Tab Tab ctrl+a $(as_keys "n$i") Return ;;
+        4) answer "$i" $(as_keys 9:99) Escape ;;
+        *) answer "$i" Escape ;;
+    esac
+}
+# set_alarm_cycle I: a cycle that sets the alarm and its note for the rings.
+set_alarm_cycle() {
+    open_by_enter "$1"
+    answer "$1" $(as_keys "$alarm") Tab Tab Tab ctrl+a $(as_keys "$note") Return
+}
+
+minimised() { state_of "$main" | grep -q _NET_WM_STATE_HIDDEN; }
+# ﾀｽｸﾊﾞｰへ from the keyboard: one tab on from ｱﾗｰﾑｾｯﾄ.
+minimise() {
+    xdotool key Tab Return
+    wait_for 10 minimised || fail "ﾀｽｸﾊﾞｰへ did not minimise the main window"
+}
+# Back from the taskbar, with the focus on ｱﾗｰﾑｾｯﾄ again.
+restore() {
+    activate "$main"
+    wait_for 10 focused_on is_main || fail "the main window did not come back from the taskbar"
+    ! minimised || fail "the main window is still minimised"
+    xdotool key shift+Tab
+}
+
+timeups_shown() { xdotool search --onlyvisible --name '^Time UP$' 2>/dev/null || true; }
+timeup_shown() { alive && timeup=$(timeups_shown) && [ -n "$timeup" ]; }
+counting_down() {
+    alive || fail "the program ended"
+    [[ $(title_of "$main") =~ ^0[1-9]秒\ 前\ 【$note】$ ]]
+}
+sounds_at_least() { [ "$(sounds_played)" -ge "$1" ]; }
+windows=0
+previous=
+# ring R: the clock goes back a few seconds before the alarm; the minimised window's title
+# counting down proves that a tick ran before the alarm time, which is what arms it again.
+# Then the clock goes to just before the alarm time and runs into it: one Time UP window, new,
+# and one sound; OK closes the window.
+ring() {
+    local r=$1
+    [ -z "$(timeups_shown)" ] || fail "ring $r: a Time UP window is up before the ring"
+    fake_clock_to "$day $alarm:00 5 seconds ago"
+    wait_for 5 counting_down || fail "ring $r: no countdown after the step: $(title_of "$main")"
+    fake_clock_to "$day $just_before"
+    wait_for 5 timeup_shown || fail "ring $r: no Time UP window by $(hms "$(fake_time_of_day)")"
+    [[ $timeup != *$'\n'* ]] || fail "ring $r: more than one Time UP window: $timeup"
+    [ "$timeup" != "$previous" ] || fail "ring $r: the Time UP window of the ring before came back"
+    previous=$timeup
+    windows=$((windows + 1))
+    wait_for 5 sounds_at_least "$r" || fail "ring $r: no sound (sounds so far: $(sounds_played))"
+    [ "$(sounds_played)" -eq "$r" ] || fail "ring $r: $(sounds_played) sounds"
+    close_timeup
+}
+
+# --- the first round: a cycle of each kind and a ring -------------------------------------------
+# What the program loads once happens here: the message box's font, the sound output (readied by
+# the first time accepted) and the first sound. The memory after this round is the reference.
+wait_for 10 focused_on is_main || fail "the main window does not have the focus"
+for ((i = 1; i <= 10; i++)); do cycle "$i"; done
+set_alarm_cycle 11
+minimise
+ring 1
+restore
+fake_clock_to "$morning"
+# Both readings are taken with no sound playing.
+wait_for 10 sound_over || fail "the first ring's sound did not end"
+rss_first=$(rss_kb)
+say "RSS after the first round (11 dialog cycles and a ring): $rss_first kB"
+
+# --- the set-time dialog ----------------------------------------------------------------------
+cycles_ms=$(now_ms)
+for ((i = 12; i < cycles; i++)); do
+    cycle "$i"
+    ((i % 100)) || say "cycle $i: RSS $(rss_kb) kB"
+done
+set_alarm_cycle "$cycles"
+say "$cycles dialog cycles, the last $((cycles - 11)) in $((($(now_ms) - cycles_ms) / 1000)) s;" \
+    "RSS $(rss_kb) kB"
+[ "$(sounds_played)" -eq 1 ] || fail "$(sounds_played) sounds after one ring"
+
+# --- the rings --------------------------------------------------------------------------------
+minimise
+rings_ms=$(now_ms)
+for ((r = 2; r <= rings; r++)); do
+    ring "$r"
+    ((r % 10)) || say "ring $r: RSS $(rss_kb) kB"
+done
+# The clock runs on past the alarm: nothing more may ring.
+end=$(($(now_ms) + 2500))
+while [ "$(now_ms)" -lt "$end" ]; do
+    [ -z "$(timeups_shown)" ] || fail "a Time UP window came up after the last ring"
+    sleep 0.1
+done
+sounds=$(sounds_played)
+say "$rings rings, the last $((rings - 1)) in $((($(now_ms) - rings_ms) / 1000)) s:" \
+    "$windows Time UP windows, $sounds sounds"
+[ "$windows" -eq "$rings" ] || fail "$windows Time UP windows for $rings rings"
+[ "$sounds" -eq "$rings" ] || fail "$sounds sounds for $rings rings"
+
+# --- memory and the end -----------------------------------------------------------------------
+wait_for 10 sound_over || fail "the last ring's sound did not end"
+rss_last=$(rss_kb)
+growth=$((rss_last - rss_first))
+say "RSS after the first round $rss_first kB, at the end $rss_last kB:" \
+    "growth $growth kB (at most $max_growth_kb kB)"
+[ "$growth" -le "$max_growth_kb" ] || fail "the resident size grew by $growth kB"
+
+stop_program
+! grep -E "LeakSanitizer|ERROR: AddressSanitizer|runtime error" "$work/app.log" ||
+    fail "a sanitizer reported"
+say "閉じる ended the program with status 0 and no sanitizer report;" \
+    "$((($(now_ms) - started_ms) / 1000)) s in all"
