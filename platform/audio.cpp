@@ -98,14 +98,20 @@ void play(const QString &path, bool withDefault)
         return;
     }
     std::optional<PcmSound> sound = loadWav(existingPath(path));
-    if (!sound && withDefault)
+    const bool isDefault = !sound && withDefault;
+    if (isDefault)
         sound = defaultSound();
     const AudioModule &module = audioModule();
     if (sound && module.play) {
         gModuleUsed = true;
         // The sound it replaces reports its end from inside play(); ours is counted as queued
         // until then, so that isSoundPlaying() never sees a gap between the two.
-        gPlaying = module.play(&*sound, &soundEnded);
+        bool started = module.play(&*sound, &soundEnded);
+        // The output may still refuse a file that reads well, such as one at a sample rate it
+        // cannot take: that file cannot be played either.
+        if (!started && withDefault && !isDefault && defaultSound())
+            started = module.play(&*defaultSound(), &soundEnded);
+        gPlaying = started;
     }
     --gQueued;
 }

@@ -106,7 +106,9 @@ bool SoundPlayer::play(const PcmSound &sound)
             stop();
     });
     m_sink->start(m_source);
-    if (m_sink->state() == QAudio::StoppedState) {
+    // A sink that cannot start (its server has gone away since the devices were listed) may
+    // report Stopped from inside start(), and so be stopped already.
+    if (!m_sink || m_sink->state() == QAudio::StoppedState) {
         stop();
         return false;
     }

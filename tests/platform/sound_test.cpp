@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <csignal>
 #include <functional>
 
@@ -304,8 +306,50 @@ INSTANTIATE_TEST_SUITE_P(
                                       return writeFile(QStringLiteral("f64.WAV"),
                                                        makeWav(WavSpec{3, 1, kRate, 64, false},
                                                                QByteArray(800, '\0')));
+                                  }},
+                      // A well-formed file the sound server refuses: 1 MHz is above its rates.
+                      FallbackRow{"RateTheOutputRefuses",
+                                  [] {
+                                      constexpr int kRefusedRate = 1'000'000;
+                                      return writeFile(
+                                          QStringLiteral("fast.WAV"),
+                                          makeWav(WavSpec{1, 1, kRefusedRate, 16, false},
+                                                  sweep16(kRefusedRate, 0.3)));
                                   }}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// Qt Multimedia 6.4 ends its sound server connection without the lock its libpulse main loop
+// requires, which now and then aborts the process at its end; the sound module defines the
+// libpulse functions involved to take that lock. Qt reaches them only while libpulse stays out
+// of the program's global symbol scope and the module exports them.
+TEST(SoundModule, QtMultimediaCallsTheLockingPulseFunctions)
+{
+    PrepareSound();
+    const QByteArray modulePath =
+        QFile::encodeName(QCoreApplication::applicationDirPath() + "/libalarm_audio.so");
+    void *module = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (module = dlopen(modulePath.constData(), RTLD_NOW | RTLD_NOLOAD)); }, 5000))
+        << "the sound module was not loaded";
+    void *multimedia = dlopen("libQt6Multimedia.so.6", RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_TRUE(multimedia) << "Qt Multimedia came without the module";
+
+    const auto definedBy = [](void *symbol) {
+        Dl_info found{};
+        return symbol && dladdr(symbol, &found) ? QByteArray(found.dli_fname) : QByteArray();
+    };
+    for (const char *name : {"pa_context_new", "pa_context_disconnect", "pa_context_unref",
+                             "pa_threaded_mainloop_new", "pa_threaded_mainloop_free"}) {
+        EXPECT_TRUE(definedBy(dlsym(module, name)).endsWith("/libalarm_audio.so")) << name;
+        // Qt looks in the global scope first: libpulse must not be found there.
+        const QByteArray global = definedBy(dlsym(RTLD_DEFAULT, name));
+        EXPECT_TRUE(global.isEmpty() || global.endsWith("/libalarm_audio.so"))
+            << name << " is found in " << global.constData() << " first";
+    }
+    if (multimedia)
+        dlclose(multimedia);
+    dlclose(module);
+}
 
 } // namespace
 
