@@ -59,8 +59,8 @@ fake_time_of_day() {
 hms() { printf '%02d:%02d:%02d' $(($1 / 3600 % 24)) $(($1 / 60 % 60)) $(($1 % 60)); }
 
 # --- sound ------------------------------------------------------------------------------------
-# No audio server unless start_pulse is called; then the program plays into a null sink and
-# every sound it starts is a new stream there.
+# No audio server unless start_pulse is called ($pulse_pid); then the program plays into a null
+# sink and every sound it starts is a new stream there.
 printf 'autospawn = no\n' >"$work/pulse-client.conf"
 pulse_server="unix:$work/run/no-such-pulse"
 start_pulse() {
@@ -71,7 +71,8 @@ start_pulse() {
         -L "module-null-sink sink_name=e2e rate=44100" \
         -L "module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
         >"$work/pulse.log" 2>&1 &
-    pids+=($!)
+    pulse_pid=$!
+    pids+=("$pulse_pid")
     wait_for 10 test -S "$dir/native" || fail "pulseaudio did not come up: $(cat "$work/pulse.log")"
     pulse_server="unix:$dir/native"
     PULSE_SERVER=$pulse_server PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
