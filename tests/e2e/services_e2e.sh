@@ -34,7 +34,8 @@ export TZ=UTC
 max_ring_ms=1000
 # A sound heard within this many seconds of a file's own length is taken to be that file.
 length_tolerance=0.35
-# The ring with the 1 GB file may not add more than this to the program's memory.
+# A ring with a sound file that is not to be read (a directory, a FIFO, the 1 GB file) may
+# not add more than this to the program's memory.
 max_growth_kb=$((32 * 1024))
 
 # --- the program's copy, with a sound file the script can replace ----------------------------
@@ -240,7 +241,7 @@ for kind in own directory fifo 1GB 1MHz; do
     else
         heard_as "$chime_seconds" || fail "$kind: heard ${heard}s, not the default chime"
     fi
-    # Nothing of these is read (the 1 MHz file, a few megabytes, is).
+    # The 1 MHz file, a few megabytes, is read before the output refuses it.
     if [[ $kind =~ ^(directory|fifo|1GB)$ ]] &&
         { [ $((rss_after - rss_before)) -gt "$max_growth_kb" ] ||
             [ $((peak_after - peak_before)) -gt "$max_growth_kb" ]; }; then
