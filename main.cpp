@@ -7,15 +7,18 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
     choosePlatform();
-    if (const QString problem = displayProblem(); !problem.isEmpty()) {
+    auto display = std::make_unique<DisplayProbe>();
+    if (const QString problem = display->problem(); !problem.isEmpty()) {
         std::fprintf(stderr, "%s\n", (QStringLiteral("ｱﾗｰﾑ時計: ") + problem).toUtf8().constData());
         return 2;
     }
     QApplication app(argc, argv);
+    display.reset();
     // No display name: Qt would append it to every window title, and the minimised
     // countdown is the whole title.
     QApplication::setApplicationName(QStringLiteral("alarm-clock"));

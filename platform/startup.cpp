@@ -18,7 +18,7 @@ void choosePlatform()
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
-QString displayProblem()
+DisplayProbe::DisplayProbe()
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
     // Only the X11 start is checked: any other platform the user names, or Qt's own choice of
@@ -27,16 +27,23 @@ QString displayProblem()
     const bool x11 =
         platform.isEmpty() ? qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") : platform == "xcb";
     if (!x11)
-        return {};
+        return;
     const QByteArray display = qgetenv("DISPLAY");
-    if (display.isEmpty())
-        return QStringLiteral("画面に接続できません (DISPLAY が設定されていません)。");
-    xcb_connection_t *connection = xcb_connect(display.constData(), nullptr);
-    const bool reached = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    if (!reached)
-        return QStringLiteral("画面に接続できません (ディスプレイ \"%1\" に届きません)。")
-            .arg(QString::fromLocal8Bit(display));
+    if (display.isEmpty()) {
+        m_problem = QStringLiteral("画面に接続できません (DISPLAY が設定されていません)。");
+        return;
+    }
+    m_connection = xcb_connect(display.constData(), nullptr);
+    if (xcb_connection_has_error(m_connection))
+        m_problem = QStringLiteral("画面に接続できません (ディスプレイ \"%1\" に届きません)。")
+                        .arg(QString::fromLocal8Bit(display));
 #endif
-    return {};
+}
+
+DisplayProbe::~DisplayProbe()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    if (m_connection)
+        xcb_disconnect(m_connection);
+#endif
 }

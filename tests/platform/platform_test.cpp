@@ -143,7 +143,7 @@ TEST_F(DisplayProblem, NamesTheMissingDisplayInOneLine)
         set("WAYLAND_DISPLAY", row.waylandDisplay);
         set("DISPLAY", row.display);
 
-        const QString problem = displayProblem();
+        const QString problem = DisplayProbe().problem();
 
         EXPECT_TRUE(problem.contains(QLatin1String(row.mentions))) << problem.toStdString();
         EXPECT_FALSE(problem.contains(QLatin1Char('\n')));
@@ -168,7 +168,7 @@ TEST_F(DisplayProblem, LeavesOtherPlatformsToQt)
         set("WAYLAND_DISPLAY", row.waylandDisplay);
         set("DISPLAY", nullptr);
 
-        EXPECT_EQ(displayProblem(), QString());
+        EXPECT_EQ(DisplayProbe().problem(), QString());
     }
 }
 
