@@ -95,8 +95,7 @@ expect_sounds "across midnight"
 
 # --- stopped across the alarm time, minimised --------------------------------------------
 fake_clock_to "2026-12-08 10:29:40"
-minimised() { state_of "$main" | grep -q _NET_WM_STATE_HIDDEN; }
-press "$main" "${go_taskbar_at[@]}" minimised || fail "ﾀｽｸﾊﾞｰへ did not minimise the main window"
+minimise
 counting_down() { [[ $(title_of "$main") =~ 秒\ 前$ ]]; }
 wait_for 5 counting_down || fail "no countdown title: [$(title_of "$main")]"
 say "minimised, title [$(title_of "$main")]; stopping the program for 30 s"
@@ -122,9 +121,7 @@ say "resumed at $(hms "$(fake_time_of_day)"): title [$(title_of "$main")] $caugh
 close_timeup
 expect_quiet "after the ring on resuming" 2
 expect_sounds "resumed"
-xdotool windowactivate "$main" 2>/dev/null || true
-restored() { ! minimised; }
-wait_for 5 restored || fail "the main window did not come back"
+restore
 
 # --- daylight saving -------------------------------------------------------------------------
 # Spring: 01:59:59 CET is followed by 03:00:00 CEST. An alarm at 02:30, in the hour that never

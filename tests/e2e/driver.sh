@@ -156,6 +156,18 @@ press() {
     return 1
 }
 
+minimised() { state_of "$main" | grep -q _NET_WM_STATE_HIDDEN; }
+# minimise: presses ﾀｽｸﾊﾞｰへ until the main window is minimised.
+minimise() {
+    press "$main" "${go_taskbar_at[@]}" minimised || fail "ﾀｽｸﾊﾞｰへ did not minimise the main window"
+}
+# restore: activates the main window and waits until it is minimised no more.
+restore() {
+    xdotool windowactivate "$main" 2>/dev/null || true
+    not_minimised() { ! minimised; }
+    wait_for 5 not_minimised || fail "the main window did not come back"
+}
+
 dialog_gone() { ! viewable "$dialog"; }
 # open_dialog: presses ｱﾗｰﾑｾｯﾄ and sets $dialog.
 open_dialog() {

@@ -90,7 +90,6 @@ paste() {
     echo "$kind $start $(now_ms)" >>"$spans"
 }
 
-minimised() { state_of "$main" | grep -q _NET_WM_STATE_HIDDEN; }
 message_box() { [ "$(xdotool search --classname '^alarm-clock$' | while read -r w; do
     [ "$(title_of "$w")" = "ｱﾗｰﾑ時計" ] && [ "$w" != "$main" ] && viewable "$w" && echo "$w"
 done | head -n1)" != "" ]; }
@@ -116,13 +115,11 @@ entry() {
         wait_for 10 dialog_gone || fail "$name: the dialog did not close"
         settled
         ! message_box || fail "$name: refused with the message"
-        press "$main" "${go_taskbar_at[@]}" minimised || fail "$name: ﾀｽｸﾊﾞｰへ did not minimise"
+        minimise
         title_matches() { [[ $(title_of "$main") =~ $expect ]]; }
         wait_for 5 title_matches || fail "$name: the minimised title reads [$(title_of "$main")]"
         say "$name: accepted, minimised title [$(title_of "$main")]"
-        xdotool windowactivate "$main" 2>/dev/null || true
-        restored() { ! minimised; }
-        wait_for 5 restored || fail "$name: the main window did not come back"
+        restore
     fi
     alive || fail "$name: the program ended"
 }

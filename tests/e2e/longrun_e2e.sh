@@ -131,14 +131,13 @@ set_alarm_cycle() {
     answer "$1" $(as_keys "$alarm") Tab Tab Tab ctrl+a $(as_keys "$note") Return
 }
 
-minimised() { state_of "$main" | grep -q _NET_WM_STATE_HIDDEN; }
 # ﾀｽｸﾊﾞｰへ from the keyboard: one tab on from ｱﾗｰﾑｾｯﾄ.
-minimise() {
+minimise_by_keys() {
     xdotool key Tab Return
     wait_for 10 minimised || fail "ﾀｽｸﾊﾞｰへ did not minimise the main window"
 }
 # Back from the taskbar, with the focus on ｱﾗｰﾑｾｯﾄ again.
-restore() {
+restore_with_focus() {
     activate "$main"
     wait_for 10 focused_on is_main || fail "the main window did not come back from the taskbar"
     ! minimised || fail "the main window is still minimised"
@@ -180,9 +179,9 @@ ring() {
 wait_for 10 focused_on is_main || fail "the main window does not have the focus"
 for ((i = 1; i <= 10; i++)); do cycle "$i"; done
 set_alarm_cycle 11
-minimise
+minimise_by_keys
 ring 1
-restore
+restore_with_focus
 fake_clock_to "$morning"
 # Both readings are taken with no sound playing.
 wait_for 10 sound_over || fail "the first ring's sound did not end"
@@ -201,7 +200,7 @@ say "$cycles dialog cycles, the last $((cycles - 11)) in $((($(now_ms) - cycles_
 [ "$(sounds_played)" -eq 1 ] || fail "$(sounds_played) sounds after one ring"
 
 # --- the rings --------------------------------------------------------------------------------
-minimise
+minimise_by_keys
 rings_ms=$(now_ms)
 for ((r = 2; r <= rings; r++)); do
     ring "$r"
