@@ -3,9 +3,10 @@ JOBS ?= $(shell nproc)
 BUILD_RUN := build/run
 BUILD_TEST := build/test
 BUILD_FUZZ := build/fuzz
+BUILD_PACKAGE := build/package
 FUZZ_SECONDS ?= 20
 
-.PHONY: all build run display-check test deps deps-test fuzz fuzz-smoke format install clean bench
+.PHONY: all build run display-check test deps deps-test fuzz fuzz-smoke format install clean bench package package-test deps-package
 
 all: build
 
@@ -47,6 +48,30 @@ format:
 
 install: build
 	@cmake --install $(BUILD_RUN) $(if $(PREFIX),--prefix $(PREFIX))
+
+deps-package:
+	@scripts/install-deps.sh package
+
+# The Debian package, alarm-clock_<version>_<arch>.deb in build/package, built with Debian's
+# compiler and linker flags (hardening included) from the install rules, then checked by
+# lintian, which fails on any error.
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+package: deps-package
+	@cmake -S . -B $(BUILD_PACKAGE) -DCMAKE_BUILD_TYPE=None -DALARM_TESTS=OFF -DALARM_WERROR=ON \
+		-DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CXXFLAGS) $$($(DEB_FLAGS) CPPFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)" \
+		-DCMAKE_MODULE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)" >/dev/null
+	@cmake --build $(BUILD_PACKAGE) -j $(JOBS)
+	@rm -f $(BUILD_PACKAGE)/alarm-clock_*.deb
+	@cd $(BUILD_PACKAGE) && cpack -G DEB >/dev/null
+	@lintian --fail-on error $(BUILD_PACKAGE)/alarm-clock_*.deb
+	@ls $(BUILD_PACKAGE)/alarm-clock_*.deb
+
+# Installs the package on a fresh Debian 12 made in build/package-test, starts it from its
+# desktop entry under Xvfb, rings an alarm into a null sink and purges it again; a few
+# minutes, so not part of test.
+package-test: package
+	@scripts/package-test.sh $(BUILD_PACKAGE)/alarm-clock_*.deb
 
 # Start-up, footprint and tick precision against a bare Qt window, about 7 minutes; timed, so
 # not part of test.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the program need, if any is missing.
 # Quiet and quick when everything is already there. Usage: install-deps.sh [GROUP...]
-# Groups: build (default), test, run, bench.
+# Groups: build (default), test, run, bench, package (the .deb and its test on a fresh Debian).
 set -euo pipefail
 
 build=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
@@ -13,6 +13,8 @@ test=(clang libclang-rt-14-dev xvfb xauth openbox x11-utils xdotool faketime
 run=()
 bench=(xvfb openbox x11-utils xdotool faketime pulseaudio pulseaudio-utils sox
        libxcb-damage0-dev gcc python3)
+package=(dpkg-dev file lintian mmdebstrap xvfb xauth openbox x11-utils xdotool pulseaudio
+         pulseaudio-utils sox)
 
 groups=("$@")
 [ ${#groups[@]} -gt 0 ] || groups=(build)
@@ -24,6 +26,7 @@ for g in "${groups[@]}"; do
     test) wanted+=("${build[@]}" "${test[@]}") ;;
     run) wanted+=("${build[@]}" "${run[@]}") ;;
     bench) wanted+=("${build[@]}" "${bench[@]}") ;;
+    package) wanted+=("${build[@]}" "${package[@]}") ;;
     *) echo "install-deps: unknown group '$g'" >&2; exit 2 ;;
     esac
 done

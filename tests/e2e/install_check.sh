@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# `cmake --install` into a scratch prefix: the program with its sound beside it, a valid desktop
-# entry, the hicolor icons it names and valid AppStream metadata, each in its standard place.
+# `cmake --install` into a scratch prefix: the program with its sound beside it in lib/alarm-clock
+# and bin/alarm-clock a relative link to it, a valid desktop entry, the hicolor icons it names,
+# valid AppStream metadata, the manual page and the Debian copyright and changelog, each in its
+# standard place.
 # Usage: install_check.sh BUILD-DIR
 set -euo pipefail
 
@@ -12,9 +14,15 @@ fail() { echo "install: FAIL: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null
 id=io.github.alarmclock.AlarmClock
 
-[ -x "$prefix/bin/alarm-clock" ] || fail "bin/alarm-clock is missing"
-[ -f "$prefix/bin/MSREMIND.WAV" ] || fail "MSREMIND.WAV is not beside the program"
-[ "$(head -c 4 "$prefix/bin/MSREMIND.WAV")" = RIFF ] || fail "MSREMIND.WAV is no WAV file"
+program_dir="$prefix/lib/alarm-clock"
+[ -x "$program_dir/alarm-clock" ] || fail "lib/alarm-clock/alarm-clock is missing"
+[ -f "$program_dir/MSREMIND.WAV" ] || fail "MSREMIND.WAV is not beside the program"
+[ "$(head -c 4 "$program_dir/MSREMIND.WAV")" = RIFF ] || fail "MSREMIND.WAV is no WAV file"
+# A relative link, so that the tree works wherever it is installed or unpacked.
+[ -L "$prefix/bin/alarm-clock" ] || fail "bin/alarm-clock is no symbolic link"
+[[ $(readlink "$prefix/bin/alarm-clock") != /* ]] || fail "bin/alarm-clock is an absolute link"
+[ "$(readlink -f "$prefix/bin/alarm-clock")" = "$(realpath "$program_dir/alarm-clock")" ] ||
+    fail "bin/alarm-clock leads to $(readlink -f "$prefix/bin/alarm-clock")"
 
 desktop="$prefix/share/applications/$id.desktop"
 [ -f "$desktop" ] || fail "the desktop entry is missing"
@@ -32,8 +40,16 @@ done
 metainfo="$prefix/share/metainfo/$id.metainfo.xml"
 [ -f "$metainfo" ] || fail "the AppStream metadata is missing"
 appstreamcli validate --no-net "$metainfo" >/dev/null || fail "the AppStream metadata is not valid"
-# The installed program starts from where it was installed and keeps running.
+gzip -t "$prefix/share/man/man1/alarm-clock.1.gz" || fail "the manual page is missing or broken"
+doc="$prefix/share/doc/alarm-clock"
+head -n1 "$doc/copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "the copyright file is missing or not machine-readable"
+zcat "$doc/changelog.Debian.gz" | head -n1 | grep -q '^alarm-clock (' ||
+    fail "changelog.Debian.gz is missing or no Debian changelog"
+
+# The installed program starts through bin/ and keeps running.
 status=0
 QT_QPA_PLATFORM=offscreen timeout 3 "$prefix/bin/alarm-clock" >/dev/null 2>&1 || status=$?
 [ "$status" -eq 124 ] || fail "the installed program did not keep running (status $status)"
-echo "install: program, sound, desktop entry, icons and metadata in place and valid"
+echo "install: program and sound, the link in bin/, desktop entry, icons, metadata, manual page," \
+    "copyright and changelog in place and valid"
