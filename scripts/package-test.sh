@@ -143,6 +143,9 @@ in_root dpkg -s alarm-clock | grep -q '^Status: install ok installed' || fail "a
 missing=$(in_root sh -c 'for f in /usr/lib/alarm-clock/*; do case $f in *.WAV) ;; *) ldd "$f";; esac; done' |
     grep 'not found' || true)
 [ -z "$missing" ] || fail "libraries not found: $missing"
+# A Japanese Gothic of one of the families the windows name.
+in_root fc-list : family | grep -q 'IPAPGothic\|Noto Sans CJK JP' ||
+    fail "neither IPAPGothic nor Noto Sans CJK JP is installed"
 
 # The installed layout: the program and its sound side by side, /usr/bin leading there.
 [ -x "$root/usr/lib/alarm-clock/alarm-clock" ] || fail "no /usr/lib/alarm-clock/alarm-clock"
