@@ -411,6 +411,24 @@ TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheFlash)
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
 }
 
+// Left open over midnight, the time-up window is the one the next day's ring shows again: no
+// second window and no second sound.
+TEST_F(AlarmFormTest, ARingWhileTheWindowIsStillOpenReusesItSilently)
+{
+    setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
+    tickAt(10, 30, 0);
+    frmTimeUp *first = timeUpWindow();
+    ASSERT_NE(first, nullptr);
+    tickAt(0, 0, 1);
+    tickAt(10, 30, 0);
+    EXPECT_EQ(timeUpWindow(), first);
+    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 1);
+    int shown = 0;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        shown += qobject_cast<frmTimeUp *>(window) && window->isVisible();
+    EXPECT_EQ(shown, 1);
+}
+
 TEST_F(AlarmFormTest, ARejectedEntryThenMinimisingLeavesTheCaption)
 {
     setAlarm(QStringLiteral("abc"), QStringLiteral("会議"));
