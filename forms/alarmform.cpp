@@ -127,10 +127,10 @@ AlarmForm::AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *pa
     setColours(lblAlarm, palette().color(QPalette::WindowText), QColor(192, 192, 192));
     setSingleBorder(lblAlarm);
 
-    // What a screen reader says for the labels that carry no caption of their own.
-    lblTime->setAccessibleName(QStringLiteral("時計"));
-    lblAlarm->setAccessibleName(QStringLiteral("アラーム時刻"));
-    lblYouken->setAccessibleName(QStringLiteral("用件"));
+    // The labels' texts are what a screen reader reads out; it is told what each one is.
+    lblTime->setAccessibleDescription(QStringLiteral("時計"));
+    lblAlarm->setAccessibleDescription(QStringLiteral("アラーム時刻"));
+    lblYouken->setAccessibleDescription(QStringLiteral("用件"));
 
     setTabOrder(cmdSetAlarm, cmdGoTaskBar);
     setTabOrder(cmdGoTaskBar, cmdClose);
@@ -182,8 +182,12 @@ void AlarmForm::Form_Resize()
 void AlarmForm::UpdateCaption()
 {
     const TimeValue now = TimeValue::ofDay(m_clock.secondsOfDay());
-    if (const std::optional<QString> caption = m_caption.UpdateCaption(now, gAlarmTime, gYouken))
-        setWindowTitle(*caption);
+    if (const std::optional<QString> caption = m_caption.UpdateCaption(now, gAlarmTime, gYouken)) {
+        // Qt reads "[*]" in a title as the place of its modified mark and drops it; doubled,
+        // it stands for itself, so a note that contains it reaches the title bar as typed.
+        QString title = *caption;
+        setWindowTitle(title.replace(QLatin1String("[*]"), QLatin1String("[*][*]")));
+    }
 }
 
 void AlarmForm::cmdSetAlarm_Click()
@@ -206,6 +210,9 @@ void AlarmForm::cmdSetAlarm_Click()
         gAlarmTime = *time;
         lblAlarm->setText(format(*time, TimeFormat::ShortTime));
         cmdGoTaskBar->setEnabled(true);
+        // The window may have been minimised while the dialog was open, which stops the clock
+        // when there was no alarm yet; an alarm needs it running.
+        Timer1->setEnabled(true);
         // An alarm that will ring: the sound output is made ready now, so the sound starts
         // on time then.
         m_platform.PrepareSound();

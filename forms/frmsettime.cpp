@@ -123,7 +123,8 @@ frmSetTime::frmSetTime(QWidget *owner, const Clock &clock)
     Label2->setBuddy(txtYouken);
 
     Label1->setAccessibleName(Label1->text());
-    cmbTimeSet->setAccessibleName(QStringLiteral("時刻"));
+    // A screen reader reads the combo box by the time in it, and its text field by the label.
+    cmbTimeSet->lineEdit()->setAccessibleName(Label1->text());
     cmdOK->setAccessibleName(cmdOK->text());
     cmdCancel->setAccessibleName(QStringLiteral("キャンセル"));
     Label2->setAccessibleName(Label2->text());

@@ -46,6 +46,8 @@ frmTimeUp::frmTimeUp(PlatformServices &platform)
     lblYouken->setPalette(label);
     lblYouken->setAutoFillBackground(true);
     lblYouken->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The note is shown as typed, never interpreted as markup.
+    lblYouken->setTextFormat(Qt::PlainText);
     Image1->setPixmap(QPixmap(QStringLiteral(":/timeup/timeup-32.png")));
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     cmdOK->setDefault(true);
@@ -70,7 +72,12 @@ void frmTimeUp::Show()
         m_loaded = true;
         Form_Load();
     }
+    // The show completes as any window's does: it asks to be the active window, and the window
+    // manager decides. It grants that while the user works in this program, and may leave
+    // the focus where it is while the user works in another.
     show();
+    raise();
+    activateWindow();
 }
 
 void frmTimeUp::Form_Load()

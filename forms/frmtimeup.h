@@ -14,8 +14,8 @@ class frmTimeUp : public QDialog
 public:
     explicit frmTimeUp(PlatformServices &platform);
 
-    // The show operation: loads the window (message, sound, topmost) the first time,
-    // and only shows it on later calls while it is open.
+    // The show operation: loads the window (message, sound, topmost) the first time, and
+    // only shows it on later calls while it is open; either way it asks to be activated.
     void Show();
 
 protected:

@@ -9,7 +9,7 @@ build=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-multimedia-
        fonts-ipafont-gothic fonts-noto-cjk qt6-qpa-plugins)
 test=(clang libclang-rt-14-dev xvfb xauth openbox x11-utils xdotool faketime
       pulseaudio pulseaudio-utils sox imagemagick desktop-file-utils appstream xclip
-      gstreamer1.0-plugins-base)
+      gstreamer1.0-plugins-base x11-apps at-spi2-core python3-pyatspi dbus-daemon dbus-bin)
 run=()
 bench=(xvfb openbox x11-utils xdotool faketime pulseaudio pulseaudio-utils sox
        libxcb-damage0-dev gcc python3)

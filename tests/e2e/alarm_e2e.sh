@@ -118,9 +118,13 @@ say "overdue title [$overdue_title]; _NET_WM_STATE_DEMANDS_ATTENTION on/off samp
     fail "the demands-attention state did not toggle"
 [ "$urgent_on" -gt 0 ] && [ "$urgent_off" -gt 0 ] || fail "the urgency hint did not toggle"
 
-# --- OK on the time-up window, restore, 閉じる -----------------------------------------------
-close_timeup
-say "OK closed the Time UP window"
+# --- Enter on the time-up window, restore, 閉じる --------------------------------------------
+# The window took the focus when it came up, so Enter answers it.
+active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+wait_for 5 active_is "$timeup" || fail "Time UP does not have the focus"
+xdotool key Return
+wait_for 5 timeup_gone || fail "Enter did not close the Time UP window"
+say "Time UP had the focus; Enter closed it"
 
 restored() { ! minimised && [ "$(title_of "$main")" = "ｱﾗｰﾑ時計" ]; }
 xdotool windowactivate "$main" 2>/dev/null || true
@@ -136,7 +140,10 @@ start_program
 wait_main_window
 set_alarm "$(hms $(($(fake_time_of_day) + 6)))"
 wait_for_timeup 20 || fail "no Time UP window (second run)"
-say "second run: Time UP $timeup is up; closing the main window from its title bar (Alt+F4)"
+# It rang while the user worked in the main window: it takes the focus from there.
+wait_for 5 active_is "$timeup" || fail "Time UP did not take the focus from the main window"
+say "second run: Time UP $timeup is up with the focus; closing the main window from its" \
+    "title bar (Alt+F4)"
 
 main_gone() { ! viewable "$main"; }
 for attempt in 1 2 3; do

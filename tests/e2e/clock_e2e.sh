@@ -81,20 +81,20 @@ close_timeup
 expect_quiet "after the ring, set forward" 3
 expect_sounds "set forward"
 
-fake_clock_to "2026-12-07 10:29:57"
+step_clock_to "2026-12-07 10:29:57"
 expect_ring "set back to 10:29:57" "2026-12-07 10:30:00"
 expect_quiet "after the second ring" 2
 expect_sounds "set back"
 
-fake_clock_to "2026-12-07 23:59:57"
+step_clock_to "2026-12-07 23:59:57"
 expect_quiet "set forward to 23:59:57 and over midnight" 5
-fake_clock_to "2026-12-08 10:29:58"
+step_clock_to "2026-12-08 10:29:58"
 expect_ring "the next day" "2026-12-08 10:30:00"
 expect_quiet "after the next day's ring" 2
 expect_sounds "across midnight"
 
 # --- stopped across the alarm time, minimised --------------------------------------------
-fake_clock_to "2026-12-08 10:29:40"
+step_clock_to "2026-12-08 10:29:40"
 minimise
 counting_down() { [[ $(title_of "$main") =~ 秒\ 前$ ]]; }
 wait_for 5 counting_down || fail "no countdown title: [$(title_of "$main")]"
@@ -126,21 +126,21 @@ restore
 # --- daylight saving -------------------------------------------------------------------------
 # Spring: 01:59:59 CET is followed by 03:00:00 CEST. An alarm at 02:30, in the hour that never
 # comes, rings at the first second after the gap.
-fake_clock_to "2026-03-29 01:59:30 +0100"
+step_clock_to "2026-03-29 01:59:30 +0100"
 set_alarm "2:30"
 expect_quiet "before the spring change" 1
-fake_clock_to "2026-03-29 01:59:56 +0100"
+step_clock_to "2026-03-29 01:59:56 +0100"
 expect_ring "spring change over 02:30" "2026-03-29 03:00:00 +0200"
 expect_quiet "after the spring ring" 3
 expect_sounds "spring"
 
 # Autumn: 02:59:59 CEST is followed by 02:00:00 CET. The clock reads 02:30 twice, and the
 # alarm rings each time, as it would if the clock were set back by an hour.
-fake_clock_to "2026-10-25 02:29:57 +0200"
+step_clock_to "2026-10-25 02:29:57 +0200"
 expect_ring "autumn, first 02:30 (CEST)" "2026-10-25 02:30:00 +0200"
-fake_clock_to "2026-10-25 02:59:56 +0200"
+step_clock_to "2026-10-25 02:59:56 +0200"
 expect_quiet "autumn, back to 02:00 CET" 6
-fake_clock_to "2026-10-25 02:29:57 +0100"
+step_clock_to "2026-10-25 02:29:57 +0100"
 expect_ring "autumn, second 02:30 (CET)" "2026-10-25 02:30:00 +0100"
 expect_quiet "after the autumn rings" 3
 expect_sounds "autumn"

@@ -3,7 +3,7 @@
 # user does (xdotool clicks and keys).
 #
 # Gives them: say and fail (set e2e_name first); faketime_lib; a fake clock (fake_clock_to,
-# fake_clock_by, fake_epoch_ms, fake_time_of_day); start_program, alive, stop_program; a private
+# step_clock_to, fake_clock_by, fake_epoch_ms, fake_time_of_day; tick_shown); start_program, alive, stop_program; a private
 # PulseAudio with a null sink whose new streams are counted (start_pulse, sounds_played); and
 # the program's windows: window_appears, press, set_alarm, wait_for_timeup, close_timeup.
 
@@ -50,6 +50,12 @@ fake_clock_to() {
 }
 # fake_clock_by SECONDS: steps the program's clock forward (or back, when negative).
 fake_clock_by() { set_offset_ms $((clock_offset_ms + $1 * 1000)); }
+# step_clock_to DATE: fake_clock_to while the program runs, returning once a tick has shown
+# the new time (tick_shown), so that the program has seen it before the script goes on.
+step_clock_to() {
+    fake_clock_to "$1"
+    tick_shown
+}
 # The program's time of day in whole seconds (local, in the TZ of the script).
 fake_time_of_day() {
     local t
@@ -175,8 +181,9 @@ open_dialog() {
         fail "the set-time dialog did not open"
     dialog=$(find_window "ｱﾗｰﾑ時刻設定")
 }
-# set_alarm TEXT [NOTE]: types TEXT over the proposal (and NOTE into the note) and presses Enter.
-# The dialog opens with the focus in the time; the note is three tabs on (OK, cancel, note).
+# set_alarm TEXT [NOTE]: types TEXT over the proposal (and NOTE into the note) and presses Enter,
+# and returns once a tick has seen the new alarm. The dialog opens with the focus in the time;
+# the note is three tabs on (OK, cancel, note).
 set_alarm() {
     open_dialog
     xdotool key --clearmodifiers ctrl+a
@@ -187,6 +194,37 @@ set_alarm() {
     fi
     xdotool key Return
     wait_for 10 dialog_gone || fail "the set-time dialog did not close on Enter"
+    tick_shown
+}
+
+# What the program shows of its clock: the countdown title while minimised, otherwise the main
+# window's picture, in which nothing but the clock label changes by itself.
+clock_face() {
+    if minimised; then
+        title_of "$main"
+    else
+        xwd -silent -id "$main" 2>/dev/null | md5sum
+    fi
+}
+# tick_shown: waits until a tick that read the clock after this call has shown the time, or
+# has rung. Each new second changes the clock face; its first change may still come from a tick
+# that read the clock just before the call, but the tick after that one cannot have.
+tick_shown() {
+    local face seen changes=0 timeup_before end=$(($(now_ms) + 10000))
+    timeup_before=$(find_window "Time UP" || true)
+    face=$(clock_face)
+    while [ "$changes" -lt 2 ]; do
+        alive || fail "the program ended"
+        [ "$(now_ms)" -lt "$end" ] || fail "no tick showed the time within 10 s"
+        seen=$(find_window "Time UP" || true)
+        [ -n "$seen" ] && [ "$seen" != "$timeup_before" ] && return 0
+        seen=$(clock_face)
+        if [ "$seen" != "$face" ]; then
+            face=$seen
+            changes=$((changes + 1))
+        fi
+        sleep 0.02
+    done
 }
 
 timeup_up() { alive && timeup=$(find_window "Time UP"); }

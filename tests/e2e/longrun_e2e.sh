@@ -182,7 +182,7 @@ set_alarm_cycle 11
 minimise_by_keys
 ring 1
 restore_with_focus
-fake_clock_to "$morning"
+step_clock_to "$morning"
 # Both readings are taken with no sound playing.
 wait_for 10 sound_over || fail "the first ring's sound did not end"
 rss_first=$(rss_kb)

@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
@@ -410,6 +411,24 @@ TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheFlash)
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
 }
 
+// Left open over midnight, the time-up window is the one the next day's ring shows again: no
+// second window and no second sound.
+TEST_F(AlarmFormTest, ARingWhileTheWindowIsStillOpenReusesItSilently)
+{
+    setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
+    tickAt(10, 30, 0);
+    frmTimeUp *first = timeUpWindow();
+    ASSERT_NE(first, nullptr);
+    tickAt(0, 0, 1);
+    tickAt(10, 30, 0);
+    EXPECT_EQ(timeUpWindow(), first);
+    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 1);
+    int shown = 0;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        shown += qobject_cast<frmTimeUp *>(window) && window->isVisible();
+    EXPECT_EQ(shown, 1);
+}
+
 TEST_F(AlarmFormTest, ARejectedEntryThenMinimisingLeavesTheCaption)
 {
     setAlarm(QStringLiteral("abc"), QStringLiteral("会議"));
@@ -464,11 +483,40 @@ TEST_F(AlarmFormTest, TitleBarCloseLeavesARingingWindowOpen)
     EXPECT_NE(timeUpWindow(), nullptr);
 }
 
-TEST_F(AlarmFormTest, ANoteIsShownAsPlainText)
+// Everywhere the note appears, it appears as typed: markup is not interpreted, and Qt's "[*]"
+// placeholder for a modified window does not eat a "[*]" in the title.
+TEST_F(AlarmFormTest, ANoteIsShownAsTypedEverywhere)
 {
-    setAlarm(QStringLiteral("10:30"), QStringLiteral("<b>A&B</b>"));
+    const QString note = QStringLiteral("<img src=/x.png><b>A&amp;B</b>[*][*]");
+    setAlarm(QStringLiteral("10:30"), note);
     EXPECT_EQ(child<QLabel>("lblYouken")->textFormat(), Qt::PlainText);
-    EXPECT_EQ(label("lblYouken"), QStringLiteral("<b>A&B</b>"));
+    EXPECT_EQ(label("lblYouken"), note);
+
+    form->showMinimized();
+    ASSERT_NE(form->windowHandle(), nullptr);
+    EXPECT_EQ(form->windowHandle()->title(), QStringLiteral("00:28 前 【") + note + u"】"_s);
+
+    tickAt(10, 30, 0);
+    frmTimeUp *timeUp = timeUpWindow();
+    ASSERT_NE(timeUp, nullptr);
+    const auto *message = timeUp->findChild<QLabel *>(QStringLiteral("lblYouken"));
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->textFormat(), Qt::PlainText);
+    EXPECT_EQ(message->text(), note);
+}
+
+// A window manager may minimise the main window while the set-time dialog is open; with no
+// alarm before, that stops the clock, and the alarm then set must start it again.
+TEST_F(AlarmFormTest, AnAlarmSetWhileMinimisedRings)
+{
+    whenModal<frmSetTime>([&](frmSetTime *dialog) {
+        form->showMinimized();
+        dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->setEditText(u"10:30"_s);
+        dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+    });
+    form->cmdSetAlarm_Click();
+    ASSERT_TRUE(form->isMinimized());
+    EXPECT_TRUE(timerRunning());
 }
 
 // What a user can paste into the dialog. Each row is pasted with Ctrl+V into the time and into

@@ -1,12 +1,11 @@
-// How the two dialogs' texts come out on screen: Japanese glyphs, captions that fit, names
-// for screen readers, and screenshots (under a real X server only).
+// How the two dialogs' texts come out on screen: Japanese glyphs, captions that fit, and
+// screenshots (under a real X server only).
 #include "fakeclock.h"
 #include "fakeservices.h"
 #include "frmsettime.h"
 #include "frmtimeup.h"
 #include "module1.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -155,28 +154,6 @@ TEST(DialogCaptions, EveryCaptionFitsItsControl)
             ASSERT_NE(w, nullptr) << name;
             expectCaptionFits(w, textOf(w));
         }
-    });
-}
-
-void expectAccessibleNames(const QWidget &window, std::initializer_list<const char *> controls)
-{
-    for (const char *name : controls) {
-        auto *w = window.findChild<QWidget *>(QLatin1String(name));
-        ASSERT_NE(w, nullptr) << name;
-        QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(w);
-        ASSERT_NE(a11y, nullptr) << name;
-        EXPECT_FALSE(a11y->text(QAccessible::Name).isEmpty()) << name;
-    }
-}
-
-TEST(DialogAccessibility, EveryControlHasAName)
-{
-    withSetTime([](frmSetTime &dialog) {
-        expectAccessibleNames(
-            dialog, {"Label1", "cmbTimeSet", "cmdOK", "cmdCancel", "Label2", "txtYouken"});
-    });
-    withTimeUp([](frmTimeUp &window) {
-        expectAccessibleNames(window, {"lblYouken", "cmdOK", "Image1"});
     });
 }
 
