@@ -13,7 +13,7 @@ test=(clang libclang-rt-14-dev xvfb xauth openbox x11-utils xdotool faketime
 run=()
 bench=(xvfb openbox x11-utils xdotool faketime pulseaudio pulseaudio-utils sox
        libxcb-damage0-dev gcc python3)
-package=(dpkg-dev file lintian mmdebstrap xvfb xauth openbox x11-utils xdotool pulseaudio
+package=(dpkg-dev file lintian mmdebstrap xvfb xauth openbox x11-utils x11-apps xdotool pulseaudio
          pulseaudio-utils sox)
 
 groups=("$@")
