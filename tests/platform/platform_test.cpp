@@ -213,29 +213,34 @@ TEST(TopMostWithoutX11, NoWindowIsIgnored)
     EXPECT_EQ(FlashWindow(nullptr, true), 0);
 }
 
-TEST(FlashWithoutX11, EachCallInvertsAndFalseResets)
+TEST(FlashWithoutX11, AttentionIsHeldUntilFalse)
 {
     QWidget w;
     w.show();
-    const int expected[] = {0, 1, 0, 1, 0};
+    const int expected[] = {0, 1, 1, 1};
     for (int was : expected)
         EXPECT_EQ(FlashWindow(&w, true), was);
     EXPECT_EQ(FlashWindow(&w, false), 1);
+    EXPECT_EQ(FlashWindow(&w, false), 0);
     EXPECT_EQ(FlashWindow(&w, true), 0);
 }
 
-// A real window has child widgets; the flash must tell its own helper apart from them.
-TEST(FlashWithoutX11, ActivatingAWindowWithChildrenClearsAttention)
+// A real window has child widgets; the flash must tell its own helpers apart from them.
+TEST(FlashWithoutX11, ActivatingOrRestoringAWindowWithChildrenClearsAttention)
 {
     QWidget w;
     auto *child = new QLabel(QStringLiteral("child"), &w);
     w.show();
     EXPECT_EQ(FlashWindow(&w, true), 0);
     EXPECT_EQ(FlashWindow(&w, true), 1);
-    EXPECT_EQ(FlashWindow(&w, true), 0);
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(&w, &activate);
     EXPECT_EQ(FlashWindow(&w, true), 0) << "activation should have cleared the attention";
+
+    w.showMinimized();
+    EXPECT_EQ(FlashWindow(&w, true), 1) << "minimising leaves it";
+    w.showNormal();
+    EXPECT_EQ(FlashWindow(&w, true), 0) << "restoring should have cleared the attention";
     EXPECT_EQ(child->parent(), &w);
 }
 
