@@ -132,3 +132,12 @@ void frmTimeUp::centreOnScreen()
     move(area.left() + (area.width() - outer.width()) / 2,
          area.top() + (area.height() - outer.height()) / 2);
 }
+
+void frmTimeUp::Ready()
+{
+    // Made as it will be shown, above the others: a native window whose stays-on-top hint
+    // changed before its first map would be made anew when it is shown.
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    ensurePolished();
+    winId();
+}
