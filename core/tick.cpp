@@ -19,6 +19,9 @@ TickActions ClockTick::Timer1_Timer(TimeValue now, QStringView lblTime, bool min
         actions.ring = true;
         m_blnRang = true;
     } else if (nowBefore(now, alarm)) {
+        // Armed again (after midnight, or the dialog is open): the attention the overdue alarm
+        // asked for ends with it.
+        actions.endFlash = m_blnRang;
         m_blnRang = false;
     }
 

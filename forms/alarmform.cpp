@@ -138,7 +138,8 @@ AlarmForm::AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *pa
 
     Timer1 = new WallClockTimer(m_clock, this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(250);
+    // Locked to the wall clock, one tick just after each second is all the clock needs.
+    Timer1->setInterval(1000);
 
     connect(cmdSetAlarm, &QPushButton::clicked, this, &AlarmForm::cmdSetAlarm_Click);
     connect(cmdGoTaskBar, &QPushButton::clicked, this, &AlarmForm::cmdGoTaskBar_Click);
@@ -158,8 +159,11 @@ AlarmForm::AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *pa
 
 AlarmForm::~AlarmForm()
 {
-    // The time-up window has no owner; it goes with the program.
-    delete m_frmTimeUp;
+    // The time-up window has no owner; it goes with the program, and no other is readied.
+    if (m_frmTimeUp) {
+        m_frmTimeUp->disconnect(this);
+        delete m_frmTimeUp;
+    }
 }
 
 void AlarmForm::Form_Load()
@@ -216,6 +220,8 @@ void AlarmForm::cmdSetAlarm_Click()
         // An alarm that will ring: the sound output is made ready now, so the sound starts
         // on time then.
         m_platform.PrepareSound();
+        // So is the window that rings, which the ring then only maps.
+        readyTimeUp();
     } else {
         QMessageBox box(QMessageBox::NoIcon, kCaption, kBadTime, QMessageBox::Ok, this);
         // Modal to this window only, so that a time-up window that rings meanwhile can still
@@ -254,15 +260,30 @@ void AlarmForm::Timer1_Timer()
         UpdateCaption();
     if (actions.flash)
         m_platform.FlashWindow(this, true);
+    if (actions.endFlash)
+        m_platform.FlashWindow(this, false);
 }
 
 void AlarmForm::showTimeUp()
 {
-    if (!m_frmTimeUp) {
-        m_frmTimeUp = new frmTimeUp(m_platform);
-        connect(m_frmTimeUp, &QDialog::finished, this, &AlarmForm::quitWhenNoWindowLeft);
-    }
+    readyTimeUp();
     m_frmTimeUp->Show();
+}
+
+// The time-up window of the next ring, with its native window, hidden: the ring then only
+// loads and maps it. One that OK has closed deletes itself and is followed by a new one.
+void AlarmForm::readyTimeUp()
+{
+    if (m_frmTimeUp)
+        return;
+    m_frmTimeUp = new frmTimeUp(m_platform);
+    connect(m_frmTimeUp, &QDialog::finished, this, &AlarmForm::quitWhenNoWindowLeft);
+    connect(m_frmTimeUp, &QObject::destroyed, this, [this] {
+        m_frmTimeUp = nullptr;
+        if (!m_unloaded && gAlarmTime.isTime())
+            readyTimeUp();
+    });
+    m_frmTimeUp->Ready();
 }
 
 void AlarmForm::changeEvent(QEvent *event)

@@ -37,6 +37,7 @@ private:
     void Form_Resize();
     void UpdateCaption();
     void showTimeUp();
+    void readyTimeUp();
     void quitWhenNoWindowLeft();
 
     const Clock &m_clock;

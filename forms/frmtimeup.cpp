@@ -6,6 +6,7 @@
 #include "twips.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -131,4 +132,19 @@ void frmTimeUp::centreOnScreen()
     const QSize outer = size() + frame;
     move(area.left() + (area.width() - outer.width()) / 2,
          area.top() + (area.height() - outer.height()) / 2);
+}
+
+void frmTimeUp::Ready()
+{
+    // Made as it will be shown, above the others: a native window whose stays-on-top hint
+    // changed before its first map would be made anew when it is shown.
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    // Its title bar needs only the small sizes of the program's icon, and the window manager
+    // reads every size a window carries when it maps it.
+    QIcon icon;
+    for (int size : {16, 32})
+        icon.addFile(QStringLiteral(":/icons/alarm-clock-%1.png").arg(size));
+    setWindowIcon(icon);
+    ensurePolished();
+    winId();
 }

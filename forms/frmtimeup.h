@@ -7,12 +7,14 @@ class QLabel;
 class QPushButton;
 
 // The window that rings. It has no owner and deletes itself when unloaded (OK, Enter or the
-// title bar's close), so the main window holds it in a QPointer and creates it on first use.
+// title bar's close), so the main window holds it in a QPointer and makes it ahead of the ring.
 class frmTimeUp : public QDialog
 {
     Q_OBJECT
 public:
     explicit frmTimeUp(PlatformServices &platform);
+    // Makes the native window ahead of the ring, hidden, so that Show only loads and maps it.
+    void Ready();
 
     // The show operation: loads the window (message, sound, topmost) the first time, and
     // only shows it on later calls while it is open; either way it asks to be activated.

@@ -55,6 +55,10 @@ void setAttention(QWidget *window, bool on)
         if (w->property(kAttentionProperty).toBool())
             FlashWindow(w, false);
     });
+    WindowHook::install(window, "alarmAttentionRestore", QEvent::WindowStateChange, [](QWidget *w) {
+        if (!w->isMinimized() && w->property(kAttentionProperty).toBool())
+            FlashWindow(w, false);
+    });
     // Panels differ in which of the two they read.
     if (x11::available()) {
         x11::setUrgency(window, on);
@@ -145,7 +149,10 @@ long FlashWindow(HWND hWnd, bool bInvert)
         return 0;
     QWidget *window = hWnd->window();
     const bool was = window->property(kAttentionProperty).toBool();
-    setAttention(window, bInvert && !was);
+    // Asked for once and held: each panel shows it its own way (a blink, a highlight, a
+    // notification), and asking anew while it is held would start that over each time.
+    if (bInvert != was)
+        setAttention(window, bInvert);
     return was ? 1 : 0;
 }
 

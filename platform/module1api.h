@@ -21,7 +21,9 @@ inline constexpr unsigned SND_ASYNC = 0x1;
 // the geometry stays, with SWP_NOACTIVATE the focus stays where it is, SWP_SHOWWINDOW shows it.
 long SetWindowPos(HWND hWnd, std::intptr_t hWndInsertAfter, int x, int y, int cx, int cy,
                   unsigned wFlags);
-// Inverts the window's attention state (taskbar highlight) once per call.
+// With bInvert true, asks for the taskbar's attention and holds it until the window is restored
+// or activated, or until a call with false; a call that changes nothing touches nothing.
+// Returns 1 when attention was asked for before the call.
 long FlashWindow(HWND hWnd, bool bInvert);
 // Plays a WAV file once without waiting; the program's default sound when it cannot be played.
 // Returns 1 once the sound is on its way (whether it can be heard is only known later), 0

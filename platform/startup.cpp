@@ -16,6 +16,11 @@ void choosePlatform()
     if (wayland && !qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+    // The clock repaints a small label once a second. Drawn through shared memory, each
+    // repaint brings an X event back that wakes Qt's event thread and then the main thread;
+    // sent over the connection, its few kilobytes wake nothing. A setting of the user's stays.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
 }
 
 DisplayProbe::DisplayProbe()

@@ -4,7 +4,8 @@
 
 // Call before the application object exists: on a Wayland session with an X display and no
 // QT_QPA_PLATFORM of the user's, runs the program through XWayland, where a window can stay
-// on top, be minimised and ask for attention.
+// on top, be minimised and ask for attention. On X11 the windows are drawn without shared
+// memory unless the user says otherwise (QT_XCB_NO_MITSHM).
 void choosePlatform();
 
 struct xcb_connection_t;

@@ -30,9 +30,9 @@ bool shouldTick(qint64 now, qint64 due, int interval);
 // The main window's timer (Timer1): an interval and an enabled switch, delivering timeout() on
 // the user-interface thread, also while a modal dialog is open. Its ticks are locked to the
 // wall clock: each one is armed as a precise single shot for just after the next multiple of
-// the interval since midnight (for 250 ms: just after :000, :250, :500 and :750 of every
-// second), so a new second shows a few milliseconds after it begins instead of at whatever
-// phase a free-running timer happened to start with.
+// the interval since midnight (for 1000 ms: just after every second), so a new second shows a
+// few milliseconds after it begins instead of at whatever phase a free-running timer happened
+// to start with.
 class WallClockTimer : public QObject
 {
     Q_OBJECT
@@ -59,6 +59,6 @@ private:
 
     const Clock &m_clock;
     QTimer m_timer;
-    int m_interval = 250;
+    int m_interval = 1000;
     qint64 m_due = 0;
 };

@@ -1,6 +1,7 @@
 #include "x11window.h"
 
 #include <QGuiApplication>
+#include <QHash>
 #include <QList>
 #include <QWidget>
 
@@ -33,9 +34,17 @@ xcb_connection_t *connection()
 
 xcb_atom_t atom(xcb_connection_t *c, const QByteArray &name)
 {
+    // An atom lasts as long as the server: each name costs one round trip, not one per call
+    // (the time-up window is mapped a round trip later for each).
+    static QHash<QByteArray, xcb_atom_t> known;
+    if (const auto found = known.constFind(name); found != known.cend())
+        return *found;
     const auto cookie = xcb_intern_atom(c, 0, static_cast<quint16>(name.size()), name.constData());
     Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookie, nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    if (!reply)
+        return XCB_ATOM_NONE;
+    known.insert(name, reply->atom);
+    return reply->atom;
 }
 
 xcb_window_t rootOf(xcb_connection_t *c, xcb_window_t window)

@@ -12,8 +12,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr qint64 kDayMs = 86'400'000;
-// Ticks land a little after each quarter second, as a real timer's would.
-constexpr qint64 kPhaseMs = 130;
+// Ticks land just after each second, as the main window's timer's do.
+constexpr qint64 kPhaseMs = 2;
 
 constexpr qint64 at(int day, int h, int m, int s, int ms = 0)
 {
@@ -26,7 +26,7 @@ TimeValue hms(int h, int m, int s = 0)
 }
 
 // The main window as the tick sees it: the clock label, the minimised state, gAlarmTime, and
-// a record of everything the tick asked for. Time runs on from day 0 in 250 ms steps.
+// a record of everything the tick asked for. Time runs on from day 0 in one-second steps.
 class Window
 {
 public:
@@ -36,7 +36,7 @@ public:
     AlarmValue gAlarmTime;
     qint64 ms = kPhaseMs;
 
-    std::vector<qint64> rings, bodies, flashes;
+    std::vector<qint64> rings, bodies, flashes, flashEnds;
     qint64 clockUpdates = 0;
 
     void step()
@@ -59,7 +59,9 @@ public:
             ASSERT_TRUE(actions.refreshCaption);
             flashes.push_back(ms);
         }
-        ms += 250;
+        if (actions.endFlash)
+            flashEnds.push_back(ms);
+        ms += 1000;
     }
 
     void runUntil(qint64 end)
@@ -242,15 +244,14 @@ TEST(Tick, MinimisedBodyRunsEveryTick)
     w.minimise();
     w.runUntil(at(2, 0, 0, 0));
 
-    // The rest of the second that was showing when the window was minimised is filtered out,
-    // and so is that same second on the next day; every other tick runs the body.
-    EXPECT_EQ(countIn(w.bodies, at(0, 6, 0, 0, 500), at(0, 6, 0, 1)), 0);
-    EXPECT_EQ(countInSecond(w.bodies, at(0, 6, 0, 1)), 4);
-    EXPECT_EQ(countInSecond(w.bodies, at(0, 12, 34, 56)), 4);
-    EXPECT_EQ(countInSecond(w.bodies, at(1, 5, 59, 59)), 4);
+    // The second that was showing when the window was minimised is filtered out when the
+    // clock comes back to it on the next day; every other tick runs the body.
+    EXPECT_EQ(countInSecond(w.bodies, at(0, 6, 0, 1)), 1);
+    EXPECT_EQ(countInSecond(w.bodies, at(0, 12, 34, 56)), 1);
+    EXPECT_EQ(countInSecond(w.bodies, at(1, 5, 59, 59)), 1);
     EXPECT_EQ(countInSecond(w.bodies, at(1, 6, 0, 0)), 0);
-    EXPECT_EQ(countInSecond(w.bodies, at(1, 6, 0, 1)), 4);
-    EXPECT_EQ(countIn(w.bodies, at(1, 0, 0, 0), at(2, 0, 0, 0)), 4 * (86400 - 1));
+    EXPECT_EQ(countInSecond(w.bodies, at(1, 6, 0, 1)), 1);
+    EXPECT_EQ(countIn(w.bodies, at(1, 0, 0, 0), at(2, 0, 0, 0)), 86400 - 1);
 }
 
 TEST(Tick, FlashesOnlyWhileMinimisedAndAfterTheAlarmSecond)
@@ -263,22 +264,24 @@ TEST(Tick, FlashesOnlyWhileMinimisedAndAfterTheAlarmSecond)
 
     EXPECT_EQ(countIn(w.flashes, 0, at(0, 7, 30, 1)), 0) << "none before or during 07:30:00";
     EXPECT_EQ(w.flashes.front(), at(0, 7, 30, 1, kPhaseMs));
-    EXPECT_EQ(countInSecond(w.flashes, at(0, 7, 30, 1)), 4);
-    EXPECT_EQ(countIn(w.flashes, at(0, 7, 30, 1), at(0, 9, 0, 0)), 4 * 90 * 60 - 4);
+    EXPECT_EQ(countInSecond(w.flashes, at(0, 7, 30, 1)), 1);
+    EXPECT_EQ(countIn(w.flashes, at(0, 7, 30, 1), at(0, 9, 0, 0)), 90 * 60 - 1);
 
     // Restored: the clock catches up at the next tick and the flashing stops.
     w.restore();
-    w.runUntil(at(0, 9, 0, 0, 700));
-    EXPECT_EQ(w.lblTime, u"09:00:00"_s);
+    w.runUntil(at(0, 9, 0, 1, 500));
+    EXPECT_EQ(w.lblTime, u"09:00:01"_s);
     const auto flashesBefore = w.flashes.size();
     w.runUntil(at(0, 12, 0, 0));
     EXPECT_EQ(w.flashes.size(), flashesBefore);
 
-    // Minimised again, the blinking goes on until midnight and stops there.
+    // Minimised again, the flash goes on until midnight, where the alarm is armed again and
+    // the attention ends.
     w.minimise();
     w.runUntil(at(1, 1, 0, 0));
-    EXPECT_EQ(countInSecond(w.flashes, at(0, 23, 59, 59)), 4);
+    EXPECT_EQ(countInSecond(w.flashes, at(0, 23, 59, 59)), 1);
     EXPECT_EQ(countIn(w.flashes, at(1, 0, 0, 0), at(1, 1, 0, 0)), 0);
+    EXPECT_EQ(w.flashEnds, std::vector<qint64>{at(1, 0, 0, 0, kPhaseMs)});
     EXPECT_EQ(w.rings.size(), 1u);
 }
 
@@ -294,6 +297,7 @@ TEST(Tick, NoAlarmAndTextAlarmsNeverRing)
         w.runUntil(at(2, 0, 0, 0));
         EXPECT_TRUE(w.rings.empty());
         EXPECT_TRUE(w.flashes.empty());
+        EXPECT_TRUE(w.flashEnds.empty()) << "nothing to end without a ring";
         EXPECT_FALSE(w.tick.blnRang());
     }
 }
@@ -339,6 +343,7 @@ TEST(Tick, OpeningTheDialogAfterTheRingArmsTheAlarmAgain)
     w.gAlarmTime = AlarmValue(u"07:30"_s); // the dialog is open
     w.runUntil(at(0, 9, 0, 1, 200));
     EXPECT_FALSE(w.tick.blnRang()) << "cleared by the first body run with the dialog open";
+    EXPECT_EQ(w.flashEnds, std::vector<qint64>{at(0, 9, 0, 1, kPhaseMs)});
     w.runUntil(at(0, 9, 0, 2, 500));
     w.gAlarmTime = hms(7, 30); // closed with the same time
     w.runUntil(at(0, 9, 0, 5));
@@ -354,7 +359,8 @@ TEST(Tick, DialogOpenAndClosedWithinOneSecondKeepsTheAlarmRung)
     ASSERT_TRUE(w.tick.blnRang());
 
     w.gAlarmTime = AlarmValue(u"07:30"_s);
-    w.runUntil(at(0, 10, 0, 0, 700)); // two ticks, both in the displayed second
+    w.ms = at(0, 10, 0, 0, 700); // a tick in the displayed second (the clock set back into it)
+    w.step();
     EXPECT_TRUE(w.tick.blnRang());
     w.gAlarmTime = hms(7, 30);
     w.runUntil(at(0, 11, 0, 0));

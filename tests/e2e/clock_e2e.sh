@@ -21,9 +21,9 @@ start_x_session 1024x768x24 || fail "no X session"
 start_pulse
 
 rings=0
-# How late a ring may come after the moment it is due: the next tick is at most a quarter of a
-# second away; the rest is the window being made and mapped, and this script's polling.
-late_limit_ms=1500
+# How late a ring may come after the moment it is due: the next tick is at most a second
+# away; the rest is the window being mapped, and this script's polling.
+late_limit_ms=2250
 latencies=()
 
 epoch_ms_of() { date -d "$1" +%s%3N; }

@@ -30,7 +30,7 @@ need_tools Xvfb openbox xdotool xprop xwininfo pulseaudio pactl parec sox setpri
 export TZ=UTC
 
 # The Time UP window must be up this soon after the start of the alarm second (the clock ticks
-# every 250 ms; the rest is the script's polling).
+# just after it; the rest is the script's polling).
 max_ring_ms=1000
 # A sound heard within this many seconds of a file's own length is taken to be that file.
 length_tolerance=0.35

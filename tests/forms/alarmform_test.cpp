@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QWindow>
@@ -134,6 +135,16 @@ protected:
         return proposed;
     }
 
+    // Every time-up window there is, shown or hidden.
+    QList<frmTimeUp *> timeUpWindows() const
+    {
+        QList<frmTimeUp *> found;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (auto *timeUp = qobject_cast<frmTimeUp *>(window))
+                found.append(timeUp);
+        return found;
+    }
+
     frmTimeUp *timeUpWindow() const
     {
         for (QWidget *window : QApplication::topLevelWidgets()) {
@@ -164,7 +175,8 @@ TEST_F(AlarmFormTest, StartsWithNoAlarmAndTheClockRunning)
     EXPECT_EQ(label("lblYouken"), QString());
     EXPECT_FALSE(goTaskBarEnabled());
     EXPECT_TRUE(timerRunning());
-    EXPECT_EQ(child<WallClockTimer>("Timer1")->interval(), 250);
+    EXPECT_EQ(child<WallClockTimer>("Timer1")->interval(), 1000);
+    EXPECT_TRUE(timeUpWindows().isEmpty()) << "no time-up window without an alarm";
 }
 
 struct Placed
@@ -264,6 +276,10 @@ TEST_P(AcceptedEntry, ShowsTheAlarmAndEnablesTheTaskBarButton)
     EXPECT_EQ(label("lblYouken"), QStringLiteral("会議"));
     EXPECT_TRUE(goTaskBarEnabled());
     EXPECT_EQ(services.count(FakeServices::Kind::PrepareSound), 1);
+    // The window of the ring is made ahead, with its native window, and stays hidden.
+    ASSERT_EQ(timeUpWindows().size(), 1);
+    EXPECT_TRUE(timeUpWindows()[0]->testAttribute(Qt::WA_WState_Created));
+    EXPECT_EQ(timeUpWindow(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -377,14 +393,16 @@ TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheFlash)
     form->showMinimized();
     EXPECT_EQ(form->windowTitle(), QStringLiteral("02秒 前 【会議】"));
 
-    tickAt(10, 29, 59, 250);
+    tickAt(10, 29, 59);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("01秒 前 【会議】"));
     EXPECT_EQ(label("lblTime"), QStringLiteral("10:29:58")) << "not updated while minimised";
     EXPECT_EQ(timeUpWindow(), nullptr);
+    const QList<frmTimeUp *> readied = timeUpWindows();
 
     tickAt(10, 30, 0);
     frmTimeUp *timeUp = timeUpWindow();
     ASSERT_NE(timeUp, nullptr);
+    EXPECT_EQ(QList<frmTimeUp *>{timeUp}, readied) << "the ring shows the window made ahead";
     EXPECT_EQ(timeUp->windowTitle(), QStringLiteral("Time UP"));
     EXPECT_EQ(timeUp->parentWidget(), nullptr);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("00秒 前 【会議】"));
@@ -392,23 +410,35 @@ TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheFlash)
     EXPECT_EQ(services.count(FakeServices::Kind::Flash), 0) << "not during the alarm's own second";
 
     tickAt(10, 30, 1);
-    tickAt(10, 30, 1, 250);
-    tickAt(10, 30, 1, 500);
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("01秒 ｵｰﾊﾞｰ 【会議】"));
+    tickAt(10, 30, 2);
+    tickAt(10, 30, 3);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("03秒 ｵｰﾊﾞｰ 【会議】"));
     EXPECT_EQ(services.count(FakeServices::Kind::Flash), 3);
-    for (const FakeServices::Call &call : services.calls) {
-        if (call.kind == FakeServices::Kind::Flash) {
-            EXPECT_EQ(call.hWnd, form.get());
-            EXPECT_TRUE(call.flag);
-        }
-    }
     EXPECT_EQ(services.count(FakeServices::Kind::Sound), 1) << "rings once";
     EXPECT_EQ(timeUpWindow(), timeUp);
 
+    // After midnight the alarm is armed again, and the attention it asked for ends.
+    tickAt(0, 0, 1);
+    EXPECT_EQ(services.count(FakeServices::Kind::Flash), 4);
+    for (size_t i = 0; const FakeServices::Call &call : services.calls) {
+        if (call.kind == FakeServices::Kind::Flash) {
+            EXPECT_EQ(call.hWnd, form.get());
+            EXPECT_EQ(call.flag, ++i < 4) << "flash " << i;
+        }
+    }
+
     form->showNormal();
-    tickAt(10, 31, 0);
-    EXPECT_EQ(label("lblTime"), QStringLiteral("10:31:00"));
+    tickAt(0, 0, 2);
+    EXPECT_EQ(label("lblTime"), QStringLiteral("00:00:02"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
+
+    // OK: the window goes, and the next ring's window is made ready.
+    const QPointer<frmTimeUp> closed = timeUp;
+    timeUp->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closed.isNull());
+    ASSERT_EQ(timeUpWindows().size(), 1);
+    EXPECT_EQ(timeUpWindow(), nullptr);
 }
 
 // Left open over midnight, the time-up window is the one the next day's ring shows again: no

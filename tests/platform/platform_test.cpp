@@ -52,7 +52,8 @@ struct PlatformRow
     const char *waylandDisplay;
     const char *display;
     const char *qpa;
-    const char *expected; // QT_QPA_PLATFORM afterwards, nullptr for unset
+    const char *expected;        // QT_QPA_PLATFORM afterwards, nullptr for unset
+    const char *noShm = nullptr; // QT_XCB_NO_MITSHM of the user's, kept; "1" afterwards when unset
 };
 
 void PrintTo(const PlatformRow &row, std::ostream *os)
@@ -65,7 +66,7 @@ class SessionEnvironment : public ::testing::Test
 {
 protected:
     static constexpr const char *kNames[] = {"XDG_SESSION_TYPE", "WAYLAND_DISPLAY", "DISPLAY",
-                                             "QT_QPA_PLATFORM"};
+                                             "QT_QPA_PLATFORM", "QT_XCB_NO_MITSHM"};
     void SetUp() override
     {
         for (const char *name : kNames)
@@ -98,6 +99,7 @@ TEST_P(ChoosePlatform, UsesXWaylandOnlyWhenUsefulAndNotChosen)
     set("WAYLAND_DISPLAY", row.waylandDisplay);
     set("DISPLAY", row.display);
     set("QT_QPA_PLATFORM", row.qpa);
+    set("QT_XCB_NO_MITSHM", row.noShm);
 
     choosePlatform();
 
@@ -105,6 +107,7 @@ TEST_P(ChoosePlatform, UsesXWaylandOnlyWhenUsefulAndNotChosen)
         EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), QByteArray(row.expected));
     else
         EXPECT_FALSE(qEnvironmentVariableIsSet("QT_QPA_PLATFORM"));
+    EXPECT_EQ(qgetenv("QT_XCB_NO_MITSHM"), QByteArray(row.noShm ? row.noShm : "1"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -115,6 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
         PlatformRow{"WaylandWithoutX", "wayland", "wayland-0", nullptr, nullptr, nullptr},
         PlatformRow{"UserChoiceKept", "wayland", "wayland-0", ":0", "wayland", "wayland"},
         PlatformRow{"X11Session", "x11", nullptr, ":0", nullptr, nullptr},
+        PlatformRow{"UserShmChoiceKept", "x11", nullptr, ":0", nullptr, nullptr, "0"},
         PlatformRow{"NoSessionAtAll", nullptr, nullptr, nullptr, nullptr, nullptr}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -213,29 +217,34 @@ TEST(TopMostWithoutX11, NoWindowIsIgnored)
     EXPECT_EQ(FlashWindow(nullptr, true), 0);
 }
 
-TEST(FlashWithoutX11, EachCallInvertsAndFalseResets)
+TEST(FlashWithoutX11, AttentionIsHeldUntilFalse)
 {
     QWidget w;
     w.show();
-    const int expected[] = {0, 1, 0, 1, 0};
+    const int expected[] = {0, 1, 1, 1};
     for (int was : expected)
         EXPECT_EQ(FlashWindow(&w, true), was);
     EXPECT_EQ(FlashWindow(&w, false), 1);
+    EXPECT_EQ(FlashWindow(&w, false), 0);
     EXPECT_EQ(FlashWindow(&w, true), 0);
 }
 
-// A real window has child widgets; the flash must tell its own helper apart from them.
-TEST(FlashWithoutX11, ActivatingAWindowWithChildrenClearsAttention)
+// A real window has child widgets; the flash must tell its own helpers apart from them.
+TEST(FlashWithoutX11, ActivatingOrRestoringAWindowWithChildrenClearsAttention)
 {
     QWidget w;
     auto *child = new QLabel(QStringLiteral("child"), &w);
     w.show();
     EXPECT_EQ(FlashWindow(&w, true), 0);
     EXPECT_EQ(FlashWindow(&w, true), 1);
-    EXPECT_EQ(FlashWindow(&w, true), 0);
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(&w, &activate);
     EXPECT_EQ(FlashWindow(&w, true), 0) << "activation should have cleared the attention";
+
+    w.showMinimized();
+    EXPECT_EQ(FlashWindow(&w, true), 1) << "minimising leaves it";
+    w.showNormal();
+    EXPECT_EQ(FlashWindow(&w, true), 0) << "restoring should have cleared the attention";
     EXPECT_EQ(child->parent(), &w);
 }
 

@@ -34,17 +34,16 @@ TEST_P(NextTick, LandsJustAfterTheNextBoundary)
 
 INSTANTIATE_TEST_SUITE_P(
     WallClockTimer, NextTick,
-    testing::Values(NextTickRow{"JustAfterSecond", at(10, 0, 0, 1), 250, 2, 1},
-                    NextTickRow{"OnTheTickItself", at(10, 0, 0, 2), 250, 2, 250},
-                    NextTickRow{"JustAfterTick", at(10, 0, 0, 3), 250, 2, 249},
-                    NextTickRow{"FreeRunningPhase", at(10, 0, 0, 224), 250, 2, 28},
-                    NextTickRow{"ThirdQuarter", at(10, 0, 0, 600), 250, 2, 152},
-                    NextTickRow{"LastQuarter", at(10, 0, 0, 753), 250, 2, 249},
-                    NextTickRow{"BeforeMidnight", at(23, 59, 59, 999), 250, 2, 3},
-                    NextTickRow{"JustAfterMidnight", at(0, 0, 0, 1), 250, 2, 1},
-                    NextTickRow{"MidnightTick", at(0, 0, 0, 2), 250, 2, 250},
-                    NextTickRow{"NoMargin", at(10, 0, 0, 250), 250, 0, 250},
-                    NextTickRow{"WholeSeconds", at(10, 0, 0, 400), 1000, 2, 602},
+    testing::Values(NextTickRow{"JustAfterSecond", at(10, 0, 0, 1), 1000, 2, 1},
+                    NextTickRow{"OnTheTickItself", at(10, 0, 0, 2), 1000, 2, 1000},
+                    NextTickRow{"JustAfterTick", at(10, 0, 0, 3), 1000, 2, 999},
+                    NextTickRow{"FreeRunningPhase", at(10, 0, 0, 224), 1000, 2, 778},
+                    NextTickRow{"LastMillisecond", at(10, 0, 0, 999), 1000, 2, 3},
+                    NextTickRow{"BeforeMidnight", at(23, 59, 59, 999), 1000, 2, 3},
+                    NextTickRow{"JustAfterMidnight", at(0, 0, 0, 1), 1000, 2, 1},
+                    NextTickRow{"MidnightTick", at(0, 0, 0, 2), 1000, 2, 1000},
+                    NextTickRow{"NoMargin", at(10, 0, 1), 1000, 0, 1000},
+                    NextTickRow{"QuarterSeconds", at(10, 0, 0, 600), 250, 2, 152},
                     // 7 s does not divide the day: the last tick before midnight is cut short so
                     // that the grid starts again at midnight.
                     NextTickRow{"IntervalNotDividingDay", at(23, 59, 59), 7000, 2, 1002},
@@ -65,7 +64,7 @@ class Wake : public testing::TestWithParam<WakeRow>
 TEST_P(Wake, TicksOnlyOnceTheBoundaryHasPassed)
 {
     const WakeRow &row = GetParam();
-    EXPECT_EQ(TickSchedule::shouldTick(row.now, row.due, 250), row.ticks);
+    EXPECT_EQ(TickSchedule::shouldTick(row.now, row.due, 1000), row.ticks);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -82,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                     WakeRow{"ResumedNextDay", at(7, 0, 0), at(23, 0, 0, 2), true},
                     WakeRow{"OnTimeAfterMidnight", at(0, 0, 0, 2), kDay + 2, true},
                     WakeRow{"EarlyBeforeMidnight", at(23, 59, 59, 999), kDay + 2, false},
-                    WakeRow{"LateAfterMidnight", at(0, 0, 0, 30), at(23, 59, 59, 752), true}),
+                    WakeRow{"LateAfterMidnight", at(0, 0, 0, 30), at(23, 59, 59, 2), true}),
     [](const testing::TestParamInfo<WakeRow> &info) { return info.param.name; });
 
 TEST(WallClockTimer, PastDueIsMeasuredAroundTheDay)
@@ -93,21 +92,21 @@ TEST(WallClockTimer, PastDueIsMeasuredAroundTheDay)
     EXPECT_EQ(TickSchedule::msecsPastDue(at(12, 0, 0), at(10, 0, 0)), at(2, 0, 0));
 }
 
-TEST(WallClockTimer, EnablingArmsForTheNextQuarterSecond)
+TEST(WallClockTimer, EnablingArmsForJustAfterTheNextSecond)
 {
     FakeClock clock;
     clock.set(10, 0, 0, 600);
     WallClockTimer timer(clock);
-    timer.setInterval(250);
+    timer.setInterval(1000);
     EXPECT_FALSE(timer.isEnabled());
     EXPECT_EQ(timer.remainingTime(), -1);
 
     timer.setEnabled(true);
     EXPECT_TRUE(timer.isEnabled());
-    EXPECT_EQ(timer.interval(), 250);
-    // Armed for 10:00:00.752; a little of it may already have gone by in real time.
-    EXPECT_LE(timer.remainingTime(), 152);
-    EXPECT_GE(timer.remainingTime(), 140);
+    EXPECT_EQ(timer.interval(), 1000);
+    // Armed for 10:00:01.002; a little of it may already have gone by in real time.
+    EXPECT_LE(timer.remainingTime(), 402);
+    EXPECT_GE(timer.remainingTime(), 390);
 }
 
 TEST(WallClockTimer, ChangingTheIntervalRelocks)
@@ -116,9 +115,9 @@ TEST(WallClockTimer, ChangingTheIntervalRelocks)
     clock.set(10, 0, 0, 400);
     WallClockTimer timer(clock);
     timer.setEnabled(true);
-    timer.setInterval(1000);
-    EXPECT_LE(timer.remainingTime(), 602);
-    EXPECT_GE(timer.remainingTime(), 590);
+    timer.setInterval(250);
+    EXPECT_LE(timer.remainingTime(), 102);
+    EXPECT_GE(timer.remainingTime(), 90);
 }
 
 TEST(WallClockTimer, DisablingStopsTheTicks)

@@ -69,3 +69,23 @@ QRect XProbe::geometry(xcb_window_t window) const
     std::free(pos);
     return rect;
 }
+
+void XProbe::watch(xcb_window_t window, const QByteArray &name)
+{
+    const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m_c, window, XCB_CW_EVENT_MASK, &mask);
+    m_watched.append(atom(name));
+}
+
+int XProbe::changes()
+{
+    // A round trip: every event sent before it has arrived once it returns.
+    std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+    while (xcb_generic_event_t *event = xcb_poll_for_event(m_c)) {
+        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY)
+            m_changes +=
+                m_watched.contains(reinterpret_cast<xcb_property_notify_event_t *>(event)->atom);
+        std::free(event);
+    }
+    return m_changes;
+}

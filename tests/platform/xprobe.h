@@ -25,8 +25,14 @@ public:
     QList<quint32> stacking() const;
     // The window's inside, in root coordinates.
     QRect geometry(xcb_window_t window) const;
+    // Counts the changes of one property of the window from now on; changes() returns how many
+    // the server has reported by the time it answers.
+    void watch(xcb_window_t window, const QByteArray &name);
+    int changes();
 
 private:
     xcb_connection_t *m_c;
     xcb_window_t m_root;
+    QList<xcb_atom_t> m_watched;
+    int m_changes = 0;
 };
