@@ -3,9 +3,10 @@
 # user does (xdotool clicks and keys).
 #
 # Gives them: say and fail (set e2e_name first); faketime_lib; a fake clock (fake_clock_to,
-# step_clock_to, fake_clock_by, fake_epoch_ms, fake_time_of_day; tick_shown); start_program, alive, stop_program; a private
-# PulseAudio with a null sink whose new streams are counted (start_pulse, sounds_played); and
-# the program's windows: window_appears, press, set_alarm, wait_for_timeup, close_timeup.
+# step_clock_to, fake_clock_by, fake_epoch_ms, fake_time_of_day; tick_shown); start_program,
+# alive, stop_program; a private PulseAudio with a null sink whose new streams are counted
+# (start_pulse, sounds_played); and the program's windows: window_appears, press, set_alarm,
+# wait_for_timeup, close_timeup.
 
 e2e_name=${e2e_name:-e2e}
 say() { echo "$e2e_name: $*"; }
@@ -53,8 +54,10 @@ fake_clock_by() { set_offset_ms $((clock_offset_ms + $1 * 1000)); }
 # step_clock_to DATE: fake_clock_to while the program runs, returning once a tick has shown
 # the new time (tick_shown), so that the program has seen it before the script goes on.
 step_clock_to() {
+    local timeup_before
+    timeup_before=$(find_window "Time UP" || true)
     fake_clock_to "$1"
-    tick_shown
+    tick_shown "$timeup_before"
 }
 # The program's time of day in whole seconds (local, in the TZ of the script).
 fake_time_of_day() {
@@ -185,6 +188,8 @@ open_dialog() {
 # and returns once a tick has seen the new alarm. The dialog opens with the focus in the time;
 # the note is three tabs on (OK, cancel, note).
 set_alarm() {
+    local timeup_before
+    timeup_before=$(find_window "Time UP" || true)
     open_dialog
     xdotool key --clearmodifiers ctrl+a
     xdotool type --delay 20 "$1"
@@ -194,7 +199,7 @@ set_alarm() {
     fi
     xdotool key Return
     wait_for 10 dialog_gone || fail "the set-time dialog did not close on Enter"
-    tick_shown
+    tick_shown "$timeup_before"
 }
 
 # What the program shows of its clock: the countdown title while minimised, otherwise the main
@@ -206,12 +211,14 @@ clock_face() {
         xwd -silent -id "$main" 2>/dev/null | md5sum
     fi
 }
-# tick_shown: waits until a tick that read the clock after this call has shown the time, or
-# has rung. Each new second changes the clock face; its first change may still come from a tick
-# that read the clock just before the call, but the tick after that one cannot have.
+# tick_shown [TIMEUP]: waits until a tick that read the clock after this call has shown the
+# time, or until the program has rung (a Time UP window other than TIMEUP, the one that was up
+# before the change the caller made, if any). Each new second changes the clock face; its first
+# change may still come from a tick that read the clock just before the call, but the tick after
+# that one cannot have.
 tick_shown() {
-    local face seen changes=0 timeup_before end=$(($(now_ms) + 10000))
-    timeup_before=$(find_window "Time UP" || true)
+    local face seen changes=0 timeup_before=${1-$(find_window "Time UP" || true)}
+    local end=$(($(now_ms) + 10000))
     face=$(clock_face)
     while [ "$changes" -lt 2 ]; do
         alive || fail "the program ended"
