@@ -224,7 +224,7 @@ pulse_server=$with_audio_server
 
 # --- the sound file replaced ----------------------------------------------------------------
 # One program, one ring after another, the file replaced before each: it is read afresh at
-# every ring. Its own file first, to show that the chime is told apart from it.
+# every ring. Its own file first, to show that the theme's sound is told apart from it.
 with_sound=1
 start_program
 wait_main_window
