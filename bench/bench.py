@@ -6,7 +6,8 @@ windows of the same size at the same place would hide each other's repaints), an
 their own null sink of one private PulseAudio. Every run, per start:
 
   exec ── map ── +5 s memory ── 60 s idle: CPU, context switches, repaint lag ── set the alarm
-  ── minimise: title lag ── the alarm second: time-up window map, first sound ── stop
+  ── minimise: +3 s memory, title lag ── the alarm second: time-up window map, first sound
+  ── stop
 
 The clock of both is shifted with libfaketime by whole seconds, so that the alarm falls on
 07:30:00 of their clock while their second boundaries stay those of the real clock, which is
@@ -339,6 +340,9 @@ def one_start(app, command, display, audio, args, tmp, round_no, launched):
         t_min = time.time()
         if ring - t_min < 4:
             log(f"{app}: the alarm was set late ({ring - t_min:.1f} s before it)")
+        # The program connects to the sound server when the alarm is accepted.
+        sleep_until(t_min + 3)
+        r["rss_armed"] = memory(pid)[0]
         sleep_until(ring + AFTER_RING)
         r["title"] = lags(w.times("title"), t_min + 1, ring + AFTER_RING)
         t_pop, _ = w.wait_for("popup", after=t_min, timeout=0)
@@ -421,6 +425,7 @@ def table(results, args):
         "≤ 1.3× baseline", None if ratio(p, b) is None else ratio(p, b) <= 1.3)
     for key, name, limit, digits in (
                                      ("rss", "RSS 5 s after map, MiB", 1.5, 1),
+                                     ("rss_armed", "RSS with an alarm armed, MiB", 1.15, 1),
                                      ("uss", "USS 5 s after map, MiB", None, 1),
                                      ("cpu", f"CPU time over {args.idle} s idle, ms", 0.5, 0),
                                      ("switches", f"voluntary switches over {args.idle} s",
@@ -440,7 +445,7 @@ def table(results, args):
         add(name, p95, b95, show(p), show(b), "p95 ≤ 10 ms", None if p95 is None else p95 <= 10)
 
     for key, name, limit in (("popup", "time-up window mapped after alarm, ms", 10),
-                             ("sound", "first sound after alarm, ms", 60)):
+                             ("sound", "first sound after alarm, ms", 15)):
         p = [r[key] for r in prog if r.get(key) is not None]
         b = [r[key] for r in base if r.get(key) is not None]
         pm = max(p) if len(p) == len(prog) and p else None

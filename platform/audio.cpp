@@ -1,74 +1,42 @@
 #include "audio.h"
 
-#include "wavfile.h"
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QLibrary>
-#include <QPointer>
+#include <QGuiApplication>
+#include <QTemporaryFile>
 #include <QThread>
 
+#include <canberra.h>
+
 #include <atomic>
-#include <functional>
+#include <condition_variable>
+#include <deque>
+#include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
-using EndFunction = void (*)();
-using PlayFunction = bool (*)(const PcmSound *, EndFunction);
-using ReleaseFunction = void (*)();
-using PrepareFunction = void (*)();
-
-// Long enough for a sound file at the size limit to be read on a slow disk; a thread still
-// busy after that is left to the end of the process rather than hanging the quit.
+// One id for all our sounds, so that a new one can stop the one still playing.
+constexpr uint32_t kSoundId = 1;
+// The freedesktop sound theme's name for an alarm clock's sound.
+constexpr char kThemeSound[] = "alarm-clock-elapsed";
+// Not libcanberra's "event": the sound server keeps one volume for all event sounds (the
+// desktop's "system sounds"), which users turn down or mute to silence clicks and bells.
+constexpr char kMediaRole[] = "alarm";
+// A thread still busy after this (connecting to a server that does not answer, reading from a
+// disk that hangs) is left to the end of the process rather than holding up the quit.
 constexpr int kJoinTimeoutMs = 3000;
 
-struct AudioModule
-{
-    PlayFunction play = nullptr;
-    ReleaseFunction release = nullptr;
-    PrepareFunction prepare = nullptr;
-};
+// Sounds requested and not yet over: queued, starting or playing.
+std::atomic<int> gSounds{0};
 
-// Loaded on the sound thread, by its first sound.
-const AudioModule &audioModule()
+// On the sound server's thread, once for every sound that started.
+void soundFinished(ca_context *, uint32_t, int, void *)
 {
-    static const AudioModule module = [] {
-        AudioModule found;
-        // Installed beside the program's libraries; in the build tree, beside the program.
-        const QString programDir = QCoreApplication::applicationDirPath();
-        for (const QString &dir :
-             {programDir + QStringLiteral("/" ALARM_AUDIO_INSTALL_DIR), programDir}) {
-            QLibrary library(dir + QStringLiteral("/alarm_audio"));
-            if (!library.load())
-                continue;
-            found.play = reinterpret_cast<PlayFunction>(library.resolve("alarm_audio_play"));
-            found.release =
-                reinterpret_cast<ReleaseFunction>(library.resolve("alarm_audio_release"));
-            found.prepare =
-                reinterpret_cast<PrepareFunction>(library.resolve("alarm_audio_prepare"));
-            if (found.play && found.release && found.prepare)
-                break;
-            found = {};
-        }
-        return found;
-    }();
-    return module;
-}
-
-// Requests handed over and not yet dealt with by the sound thread.
-std::atomic<int> gQueued{0};
-// Set by the sound thread while the module plays a sound of ours.
-std::atomic<bool> gPlaying{false};
-// Set while the thread is being ended: requests still queued are dropped unheard.
-std::atomic<bool> gStopping{false};
-// Whether the module was ever used, so that there is a player to release.
-bool gModuleUsed = false; // sound thread only
-
-void soundEnded()
-{
-    gPlaying = false;
+    --gSounds;
 }
 
 QString existingPath(const QString &path)
@@ -83,159 +51,203 @@ QString existingPath(const QString &path)
     return path;
 }
 
-const std::optional<PcmSound> &defaultSound()
+struct Request
 {
-    static const std::optional<PcmSound> sound =
-        loadWav(QStringLiteral(":/alarm/sounds/chime.wav"));
-    return sound;
-}
-
-// On the sound thread.
-void play(const QString &path, bool withDefault)
-{
-    if (gStopping) {
-        --gQueued;
-        return;
-    }
-    std::optional<PcmSound> sound = loadWav(existingPath(path));
-    const bool isDefault = !sound && withDefault;
-    if (isDefault)
-        sound = defaultSound();
-    const AudioModule &module = audioModule();
-    if (sound && module.play) {
-        gModuleUsed = true;
-        // The sound it replaces reports its end from inside play(); ours is counted as queued
-        // until then, so that isSoundPlaying() never sees a gap between the two.
-        bool started = module.play(&*sound, &soundEnded);
-        // The output may still refuse a file that reads well, such as one at a sample rate it
-        // cannot take: that file cannot be played either.
-        if (!started && withDefault && !isDefault && defaultSound())
-            started = module.play(&*defaultSound(), &soundEnded);
-        gPlaying = started;
-    }
-    --gQueued;
-}
-
-// On the sound thread.
-void prepare()
-{
-    if (gStopping)
-        return;
-    defaultSound();
-    const AudioModule &module = audioModule();
-    if (module.prepare) {
-        gModuleUsed = true;
-        module.prepare();
-    }
-}
-
-// On the sound thread, as its last task.
-void release()
-{
-    if (gModuleUsed)
-        audioModule().release();
-    gModuleUsed = false;
-    gPlaying = false;
-}
+    bool play = false; // otherwise only connect
+    QString path;
+    bool withDefault = false;
+};
 
 class SoundThread
 {
 public:
-    ~SoundThread() { stop(); }
+    explicit SoundThread(QByteArray appId) : m_appId(std::move(appId)), m_thread([this] { run(); })
+    {}
+    ~SoundThread() { m_thread.join(); }
 
-    bool queue(const QString &path, bool withDefault)
-    {
-        ++gQueued;
-        if (post([path, withDefault] { play(path, withDefault); }))
-            return true;
-        --gQueued;
-        return false;
-    }
-
-    bool post(std::function<void()> task)
+    void post(Request request)
     {
         std::lock_guard lock(m_mutex);
-        QCoreApplication *app = QCoreApplication::instance();
-        if (!app)
-            return false;
-        if (!m_thread) {
-            m_thread = new QThread;
-            m_thread->setObjectName(QStringLiteral("alarm sound"));
-            m_context = new QObject;
-            m_context->moveToThread(m_thread);
-            QObject::connect(m_thread, &QThread::finished, m_context, &QObject::deleteLater);
-            // aboutToQuit comes at the end of exec(); an application object destroyed without
-            // exec() still calls its post routines. Either one ends the thread while the
-            // audio stack is still there.
-            QObject::connect(
-                app, &QCoreApplication::aboutToQuit, m_thread, [] { stopSoundThread(); },
-                Qt::DirectConnection);
-            qRemovePostRoutine(&stopSoundThread);
-            qAddPostRoutine(&stopSoundThread);
-            m_thread->start();
+        m_requests.push_back(std::move(request));
+        m_wake.notify_one();
+    }
+
+    // False when the thread is still busy after the bound: it is then detached and keeps
+    // this object.
+    bool stop()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+            m_wake.notify_one();
         }
-        QMetaObject::invokeMethod(m_context, std::move(task));
-        return true;
-    }
-
-    void stop()
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_thread)
-            return;
-        QThread *thread = std::exchange(m_thread, nullptr);
-        QObject *context = std::exchange(m_context, nullptr);
-        gStopping = true;
-        QMetaObject::invokeMethod(context, [] {
-            release();
-            QThread::currentThread()->quit();
-        });
         // Polled: a timed wait on a condition variable misreads its deadline when the clock
         // is shifted by libfaketime, as the end-to-end tests and the benchmark do.
         QElapsedTimer waited;
         waited.start();
-        while (!thread->isFinished() && waited.elapsed() < kJoinTimeoutMs)
+        while (!m_done && waited.elapsed() < kJoinTimeoutMs)
             QThread::msleep(1);
-        if (thread->isFinished()) {
-            thread->wait();
-            delete thread;
-            gStopping = false;
-        } else {
-            // Destroying a running thread aborts the program; it ends with the process.
-            qWarning("The sound thread did not end in time");
-        }
+        if (m_done)
+            return true;
+        qWarning("The sound thread did not end in time");
+        m_thread.detach();
+        return false;
     }
 
 private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stopping || !m_requests.empty(); });
+            if (m_stopping)
+                break;
+            const Request request = m_requests.front();
+            m_requests.pop_front();
+            lock.unlock();
+            if (request.play)
+                play(request);
+            else
+                connect();
+            lock.lock();
+        }
+        for (const Request &dropped : m_requests)
+            gSounds -= dropped.play;
+        lock.unlock();
+        disconnect();
+        m_chime.reset();
+        m_done = true;
+    }
+
+    bool connect()
+    {
+        if (m_context)
+            return true;
+        if (ca_context_create(&m_context) != CA_SUCCESS)
+            return false;
+        // The sound server shows these in its mixer; the id is the desktop entry's name, and
+        // the icon is named after it.
+        ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, "ｱﾗｰﾑ時計",
+                                CA_PROP_APPLICATION_ID, m_appId.constData(),
+                                CA_PROP_APPLICATION_ICON_NAME, m_appId.constData(), nullptr);
+        if (ca_context_open(m_context) == CA_SUCCESS)
+            return true;
+        disconnect();
+        return false;
+    }
+
+    void disconnect()
+    {
+        if (m_context)
+            ca_context_destroy(std::exchange(m_context, nullptr));
+    }
+
+    void play(const Request &request)
+    {
+        int result = CA_ERROR_STATE;
+        // A server that has gone away since the last sound fails every try; a new connection
+        // then gets one more.
+        for (int attempt = 0; attempt < 2 && result < 0; ++attempt) {
+            if (attempt > 0)
+                disconnect();
+            if (!connect())
+                break;
+            ca_context_cancel(m_context, kSoundId);
+            result = playFile(request.path);
+            if (result < 0 && request.withDefault) {
+                result = start(CA_PROP_EVENT_ID, kThemeSound);
+                if (result == CA_ERROR_NOTFOUND)
+                    result = start(CA_PROP_MEDIA_FILENAME, chimePath());
+            }
+        }
+        if (result < 0)
+            --gSounds;
+    }
+
+    int playFile(const QString &path)
+    {
+        const QString file = existingPath(path);
+        // libcanberra opens the file itself, and open() waits on a FIFO until someone writes
+        // to it: only a regular file is handed over.
+        if (!QFileInfo(file).isFile())
+            return CA_ERROR_NOTFOUND;
+        return start(CA_PROP_MEDIA_FILENAME, QFile::encodeName(file));
+    }
+
+    int start(const char *key, const QByteArray &value)
+    {
+        ca_proplist *props = nullptr;
+        if (ca_proplist_create(&props) != CA_SUCCESS)
+            return CA_ERROR_OOM;
+        ca_proplist_sets(props, key, value.constData());
+        ca_proplist_sets(props, CA_PROP_MEDIA_ROLE, kMediaRole);
+        const int result = ca_context_play_full(m_context, kSoundId, props, soundFinished, nullptr);
+        ca_proplist_destroy(props);
+        return result;
+    }
+
+    // libcanberra plays files only: the chime built into the program is copied out once.
+    QByteArray chimePath()
+    {
+        if (!m_chime)
+            m_chime.reset(
+                QTemporaryFile::createNativeFile(QStringLiteral(":/alarm/sounds/chime.wav")));
+        return m_chime ? QFile::encodeName(m_chime->fileName()) : QByteArray();
+    }
+
+    const QByteArray m_appId;
     std::mutex m_mutex;
-    QThread *m_thread = nullptr;
-    QObject *m_context = nullptr;
+    std::condition_variable m_wake;
+    std::deque<Request> m_requests;
+    bool m_stopping = false;
+    std::atomic<bool> m_done{false};
+    // The sound thread's own.
+    ca_context *m_context = nullptr;
+    std::unique_ptr<QTemporaryFile> m_chime;
+    // Last: started once everything else is in place.
+    std::thread m_thread;
 };
 
-SoundThread &soundThread()
+// Made and ended on the user-interface thread.
+SoundThread *gThread = nullptr;
+
+bool post(Request request)
 {
-    static SoundThread thread;
-    return thread;
+    if (!QCoreApplication::instance())
+        return false;
+    if (!gThread) {
+        gThread = new SoundThread(QGuiApplication::desktopFileName().toUtf8());
+        qRemovePostRoutine(&stopSoundThread);
+        qAddPostRoutine(&stopSoundThread);
+    }
+    gThread->post(std::move(request));
+    return true;
 }
 
 } // namespace
 
 bool queueSound(const QString &path, bool withDefault)
 {
-    return soundThread().queue(path, withDefault);
+    ++gSounds;
+    if (post({true, path, withDefault}))
+        return true;
+    --gSounds;
+    return false;
 }
 
 void prepareSound()
 {
-    soundThread().post(prepare);
+    post({});
 }
 
 bool isSoundPlaying()
 {
-    return gQueued > 0 || gPlaying;
+    return gSounds > 0;
 }
 
 void stopSoundThread()
 {
-    soundThread().stop();
+    SoundThread *thread = std::exchange(gThread, nullptr);
+    if (thread && thread->stop())
+        delete thread;
 }

@@ -2,23 +2,23 @@
 
 class QString;
 
-// The sound output. Everything about a sound happens on a thread of its own, started by the
-// first sound: reading and checking the file, loading the audio module and opening the output,
-// so that a ringing alarm never holds up the windows. Qt Multimedia and the sound server's
-// client library live in that module (alarm_audio): a clock that never rings does not pay for
-// them at start or in memory.
+// The sound output, through the desktop's event-sound library (libcanberra) on a thread of its
+// own: connecting to the sound server, looking at the file and starting it all happen there,
+// so that a ringing alarm never holds up the windows, whatever the file or the server does.
+// The thread and the connection are made by the first request, not at start.
 
 // Hands the file over to the sound thread and returns at once. There it is played once,
-// replacing any sound still playing; a file that cannot be played is replaced by the default
-// chime when withDefault is set. False only without an application object.
+// replacing any sound of ours still playing; a file that cannot be played is replaced by the
+// sound theme's alarm sound when withDefault is set (by the program's own chime when the theme
+// has none). False only without an application object.
 bool queueSound(const QString &path, bool withDefault);
 
-// Gets the audio stack ready on the sound thread, so that the first sound starts sooner.
+// Connects to the sound server on the sound thread, so that the first sound starts sooner.
 void prepareSound();
 
 // True from queueSound until that sound has ended or could not be started. Any thread.
 bool isSoundPlaying();
 
-// Stops the sound and ends the sound thread, waiting for it a bounded time. Runs by itself
-// when the application quits or its object is destroyed; a later sound starts the thread anew.
+// Stops the sound and ends the sound thread, waiting for it a bounded time. Runs by itself when
+// the application object is destroyed; a later sound starts the thread anew.
 void stopSoundThread();

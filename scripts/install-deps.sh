@@ -4,12 +4,13 @@
 # Groups: build (default), test, run, bench, package (the .deb and its test on a fresh Debian).
 set -euo pipefail
 
-build=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
-       libgl-dev libxcb1-dev libgtest-dev libgmock-dev
-       fonts-ipafont-gothic fonts-noto-cjk qt6-qpa-plugins)
+build=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools
+       libgl-dev libxcb1-dev libcanberra-dev libgtest-dev libgmock-dev
+       fonts-ipafont-gothic fonts-noto-cjk qt6-qpa-plugins
+       libcanberra-pulse sound-theme-freedesktop)
 test=(clang libclang-rt-14-dev xvfb xauth openbox x11-utils xdotool faketime
       pulseaudio pulseaudio-utils sox imagemagick desktop-file-utils appstream xclip
-      gstreamer1.0-plugins-base x11-apps at-spi2-core python3-pyatspi dbus-daemon dbus-bin)
+      x11-apps at-spi2-core python3-pyatspi dbus-daemon dbus-bin)
 run=()
 bench=(xvfb openbox x11-utils xdotool faketime pulseaudio pulseaudio-utils sox
        libxcb-damage0-dev gcc python3)

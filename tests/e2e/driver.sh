@@ -203,7 +203,8 @@ set_alarm() {
 }
 
 # What the program shows of its clock: the countdown title while minimised, otherwise the main
-# window's picture, in which nothing but the clock label changes by itself.
+# window's picture, in which nothing but the clock label changes by itself. Fails while neither
+# can be read (a window between minimised and mapped again).
 clock_face() {
     if minimised; then
         title_of "$main"
@@ -217,18 +218,20 @@ clock_face() {
 # change may still come from a tick that read the clock just before the call, but the tick after
 # that one cannot have.
 tick_shown() {
-    local face seen changes=0 timeup_before=${1-$(find_window "Time UP" || true)}
+    local face= seen changes=0 timeup_before=${1-$(find_window "Time UP" || true)}
     local end=$(($(now_ms) + 10000))
-    face=$(clock_face)
     while [ "$changes" -lt 2 ]; do
         alive || fail "the program ended"
         [ "$(now_ms)" -lt "$end" ] || fail "no tick showed the time within 10 s"
         seen=$(find_window "Time UP" || true)
         [ -n "$seen" ] && [ "$seen" != "$timeup_before" ] && return 0
-        seen=$(clock_face)
-        if [ "$seen" != "$face" ]; then
-            face=$seen
-            changes=$((changes + 1))
+        if seen=$(clock_face); then
+            if [ -z "$face" ]; then
+                face=$seen
+            elif [ "$seen" != "$face" ]; then
+                face=$seen
+                changes=$((changes + 1))
+            fi
         fi
         sleep 0.02
     done

@@ -5,7 +5,6 @@
 #include "module1api.h"
 #include "programdir.h"
 #include "startup.h"
-#include "wavbuilder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,12 +12,14 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTime>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -255,11 +256,10 @@ TEST(SoundWithoutServer, ReturnsPromptlyForEveryKindOfFile)
     ASSERT_TRUE(dir.isValid());
     qputenv("PULSE_SERVER",
             QFile::encodeName(dir.filePath(QStringLiteral("none"))).prepend("unix:"));
-    const QString good = dir.filePath(QStringLiteral("good.wav"));
-    QFile file(good);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(makeWav(WavSpec{}, sweep16(44100, 0.3)));
-    file.close();
+    const std::unique_ptr<QTemporaryFile> chime(
+        QTemporaryFile::createNativeFile(QStringLiteral(":/alarm/sounds/chime.wav")));
+    ASSERT_TRUE(chime);
+    const QString good = chime->fileName();
 
     QElapsedTimer prepared;
     prepared.start();
