@@ -185,10 +185,17 @@ TEST_P(FlashX11, AsksForAttentionOnceAndHoldsIt)
     ASSERT_TRUE(attention(true));
     probe.watch(id, "WM_HINTS");
     probe.watch(id, "_NET_WM_STATE");
+    // The window manager may still be answering the first call (openbox writes the state of a
+    // minimised window once more); the count starts once it has been quiet for a while.
+    int before = -1;
+    for (int round = 0; round < 10 && before != probe.changes(); ++round) {
+        before = probe.changes();
+        QTest::qWait(300);
+    }
     for (int call = 1; call < 4; ++call)
         EXPECT_EQ(FlashWindow(target.get(), true), 1) << "call " << call;
     QTest::qWait(300); // time for a late change by the window manager to show up
-    EXPECT_EQ(probe.changes(), 0);
+    EXPECT_EQ(probe.changes(), before);
     EXPECT_TRUE(attention(true));
     EXPECT_EQ(probe.activeWindow(), xid(other.get()));
 
