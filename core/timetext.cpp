@@ -115,7 +115,9 @@ private:
     qsizetype m_pos = 0;
 };
 
-std::optional<TimeValue> parse(QStringView text)
+} // namespace
+
+std::optional<TimeValue> convert(QStringView text)
 {
     Scanner in(text);
     in.skipSpaces();
@@ -168,6 +170,8 @@ std::optional<TimeValue> parse(QStringView text)
     return TimeValue::fromHms(hour24, minute, second);
 }
 
+namespace {
+
 QString twoDigits(long long n)
 {
     const QString digits = QString::number(std::llabs(n)).rightJustified(2, u'0');
@@ -176,21 +180,10 @@ QString twoDigits(long long n)
 
 } // namespace
 
-bool recognise(QStringView text)
-{
-    return parse(text).has_value();
-}
-
-std::optional<TimeValue> convert(QStringView text)
-{
-    return parse(text);
-}
-
 QString format(TimeValue time, TimeFormat fmt)
 {
     switch (fmt) {
     case TimeFormat::ShortTime:
-    case TimeFormat::HhMm:
         return twoDigits(time.hour()) + u':' + twoDigits(time.minute());
     case TimeFormat::Ss:
         return twoDigits(time.second());
@@ -211,13 +204,7 @@ QString format(int number, NumberFormat fmt)
 
 QString toText(TimeValue time)
 {
-    QString text = QStringLiteral("00:00:00");
-    const int parts[] = {time.hour(), time.minute(), time.second()};
-    for (int i = 0; i < 3; ++i) {
-        text[3 * i] = QChar(u'0' + parts[i] / 10);
-        text[3 * i + 1] = QChar(u'0' + parts[i] % 10);
-    }
-    return text;
+    return format(time, TimeFormat::ShortTime) + u':' + twoDigits(time.second());
 }
 
 TimeValue distance(TimeValue a, TimeValue b)

@@ -7,14 +7,12 @@
 
 #include <optional>
 
-// Whether a text is a time of day the program accepts (see timetext.cpp for the forms).
-bool recognise(QStringView text);
-// The time a recognised text stands for; nullopt for anything else.
+// The time a text stands for (see timetext.cpp for the forms the program accepts); nullopt for
+// anything else.
 std::optional<TimeValue> convert(QStringView text);
 
 enum class TimeFormat {
-    ShortTime, // "Short Time": HH:mm, seconds dropped
-    HhMm,      // "hh:mm": HH:mm
+    ShortTime, // "Short Time", also "hh:mm": HH:mm, seconds dropped
     Ss,        // "ss": two-digit seconds
 };
 QString format(TimeValue time, TimeFormat fmt);

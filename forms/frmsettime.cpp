@@ -77,7 +77,7 @@ private:
 QString formatHhMm(const QString &text)
 {
     const std::optional<TimeValue> time = convert(text);
-    return time ? format(*time, TimeFormat::HhMm) : text;
+    return time ? format(*time, TimeFormat::ShortTime) : text;
 }
 
 } // namespace
@@ -184,7 +184,7 @@ void frmSetTime::Form_Load()
 QString frmSetTime::proposedTime() const
 {
     if (gAlarmTime.isTime())
-        return format(*gAlarmTime.time(), TimeFormat::HhMm);
+        return format(*gAlarmTime.time(), TimeFormat::ShortTime);
     if (!gAlarmTime.isEmpty())
         return formatHhMm(gAlarmTime.text());
 
