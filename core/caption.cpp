@@ -2,8 +2,8 @@
 
 #include "timetext.h"
 
-std::optional<QString> CountdownCaption::UpdateCaption(TimeValue now, const AlarmValue &alarm,
-                                                       const QString &youken)
+std::optional<QString> countdownCaption(TimeValue now, const AlarmValue &alarm,
+                                        const QString &youken)
 {
     if (alarm.isEmpty())
         return std::nullopt;
@@ -19,12 +19,10 @@ std::optional<QString> CountdownCaption::UpdateCaption(TimeValue now, const Alar
 
     static const TimeValue oneMinute = *convert(u"00:01");
     const TimeValue remain = distance(now, *alarmTime);
-    if (remain < oneMinute)
-        m_strRemain = format(remain, TimeFormat::Ss) + QStringLiteral("秒");
-    else
-        m_strRemain = format(remain, TimeFormat::ShortTime);
+    QString strRemain = remain < oneMinute ? format(remain, TimeFormat::Ss) + QStringLiteral("秒")
+                                           : format(remain, TimeFormat::ShortTime);
 
-    QString caption = m_strRemain;
+    QString caption = std::move(strRemain);
     caption += nowAtOrBefore(now, *alarmTime) ? QStringLiteral(" 前") : QStringLiteral(" ｵｰﾊﾞｰ");
     if (!youken.isEmpty())
         caption += QStringLiteral(" 【") + youken + QStringLiteral("】");

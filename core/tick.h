@@ -25,7 +25,6 @@ class ClockTick
 public:
     TickActions Timer1_Timer(TimeValue now, QStringView lblTime, bool minimised,
                              const AlarmValue &alarm);
-    bool blnRang() const { return m_blnRang; }
 
 private:
     bool m_blnRang = false;

@@ -186,7 +186,7 @@ void AlarmForm::Form_Resize()
 void AlarmForm::UpdateCaption()
 {
     const TimeValue now = TimeValue::ofDay(m_clock.secondsOfDay());
-    if (const std::optional<QString> caption = m_caption.UpdateCaption(now, gAlarmTime, gYouken)) {
+    if (const std::optional<QString> caption = countdownCaption(now, gAlarmTime, gYouken)) {
         // Qt reads "[*]" in a title as the place of its modified mark and drops it; doubled,
         // it stands for itself, so a note that contains it reaches the title bar as typed.
         QString title = *caption;

@@ -43,7 +43,6 @@ private:
     const Clock &m_clock;
     PlatformServices &m_platform;
     ClockTick m_tick;
-    CountdownCaption m_caption;
     QPointer<frmTimeUp> m_frmTimeUp;
     bool m_shown = false;
     bool m_unloaded = false;
