@@ -1,45 +1,7 @@
 #include "wallclocktimer.h"
 
 #include "clock.h"
-
-#include <algorithm>
-
-namespace {
-constexpr qint64 kDay = 86'400'000;
-}
-
-namespace TickSchedule {
-
-qint64 msecsToNextTick(qint64 now, int interval, int margin)
-{
-    const qint64 step = std::max(interval, 1);
-    // The grid restarts at every midnight, so count from the midnight at or before now - margin.
-    const qint64 shifted = now - margin;
-    const qint64 day = shifted < 0 ? -kDay : 0;
-    const qint64 sinceMidnight = shifted - day;
-    qint64 next = day + (sinceMidnight / step + 1) * step;
-    if (next > day + kDay)
-        next = day + kDay;
-    return next + margin - now;
-}
-
-qint64 msecsPastDue(qint64 now, qint64 due)
-{
-    qint64 d = (now - due) % kDay;
-    if (d < -kDay / 2)
-        d += kDay;
-    else if (d >= kDay / 2)
-        d -= kDay;
-    return d;
-}
-
-bool shouldTick(qint64 now, qint64 due, int interval)
-{
-    const qint64 late = msecsPastDue(now, due);
-    return late >= 0 || late <= -std::max(interval, 1);
-}
-
-} // namespace TickSchedule
+#include "tickschedule.h"
 
 WallClockTimer::WallClockTimer(const Clock &clock, QObject *parent)
     : QObject(parent), m_clock(clock)

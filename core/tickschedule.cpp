@@ -1,0 +1,44 @@
+#include "tickschedule.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr qint64 kDay = 86'400'000;
+
+// now - due on the 24-hour circle, in [-12 h, 12 h): negative when the wake-up came before
+// the tick it was armed for, also across midnight.
+qint64 msecsPastDue(qint64 now, qint64 due)
+{
+    qint64 d = (now - due) % kDay;
+    if (d < -kDay / 2)
+        d += kDay;
+    else if (d >= kDay / 2)
+        d -= kDay;
+    return d;
+}
+
+} // namespace
+
+namespace TickSchedule {
+
+qint64 msecsToNextTick(qint64 now, int interval, int margin)
+{
+    const qint64 step = std::max(interval, 1);
+    // The grid restarts at every midnight, so count from the midnight at or before now - margin.
+    const qint64 shifted = now - margin;
+    const qint64 day = shifted < 0 ? -kDay : 0;
+    const qint64 sinceMidnight = shifted - day;
+    qint64 next = day + (sinceMidnight / step + 1) * step;
+    if (next > day + kDay)
+        next = day + kDay;
+    return next + margin - now;
+}
+
+bool shouldTick(qint64 now, qint64 due, int interval)
+{
+    const qint64 late = msecsPastDue(now, due);
+    return late >= 0 || late <= -std::max(interval, 1);
+}
+
+} // namespace TickSchedule
