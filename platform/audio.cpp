@@ -39,18 +39,6 @@ void soundFinished(ca_context *, uint32_t, int, void *)
     --gSounds;
 }
 
-QString existingPath(const QString &path)
-{
-    // The sound path is built Windows-style with a backslash before the file name.
-    if (!QFileInfo::exists(path) && path.contains(QLatin1Char('\\'))) {
-        QString slashed = path;
-        slashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        if (QFileInfo::exists(slashed))
-            return slashed;
-    }
-    return path;
-}
-
 struct Request
 {
     bool play = false; // otherwise only connect
@@ -164,9 +152,8 @@ private:
             --gSounds;
     }
 
-    int playFile(const QString &path)
+    int playFile(const QString &file)
     {
-        const QString file = existingPath(path);
         // libcanberra opens the file itself, and open() waits on a FIFO until someone writes
         // to it: only a regular file is handed over.
         if (!QFileInfo(file).isFile())

@@ -12,11 +12,6 @@ public:
 
     // The local time of day in whole seconds, 0..86399.
     int secondsOfDay() const { return static_cast<int>(msecsSinceMidnight() / 1000); }
-    // Seconds since local midnight with a fraction, in single precision.
-    float secondsSinceMidnight() const
-    {
-        return static_cast<float>(msecsSinceMidnight()) / 1000.0f;
-    }
 };
 
 // Reads the system clock in local time.

@@ -68,78 +68,42 @@ void setAttention(QWidget *window, bool on)
     }
 }
 
-// Shows the window, activating it or not, and leaves the widget's own setting as it was.
-void showWindow(QWidget *window, bool activate)
+// Shows the window without activating it, and leaves the widget's own setting as it was.
+void showWithoutActivating(QWidget *window)
 {
     const bool quiet = window->testAttribute(Qt::WA_ShowWithoutActivating);
-    window->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
+    window->setAttribute(Qt::WA_ShowWithoutActivating);
     window->show();
     window->setAttribute(Qt::WA_ShowWithoutActivating, quiet);
 }
 
-// Returns whether the window was hidden on the way and must be shown again.
-bool setStaysOnTop(QWidget *window, bool on)
+void setStaysOnTop(QWidget *window, bool on)
 {
     const Qt::WindowFlags flags = window->windowFlags().setFlag(Qt::WindowStaysOnTopHint, on);
-    if (flags == window->windowFlags() && !window->isVisible())
-        return false;
-
-    if (window->isVisible() && x11::available()) {
-        // Qt would hide and re-map the window to change its flags; the window manager
-        // changes the state of a mapped window in place. Qt's flags follow without a
-        // re-creation, so that a later hide and show keeps the state.
-        window->overrideWindowFlags(flags);
-        if (QWindow *handle = window->windowHandle())
-            handle->setFlags(flags);
+    if (flags == window->windowFlags())
+        return;
+    // Qt's setWindowFlags() would make the native window anew, hiding a shown window and
+    // moving a hidden one by a frame it does not know yet. The flag changes in place instead,
+    // and on X11 the window manager changes the state of a mapped window; an unmapped one
+    // takes it from the flags when it is mapped.
+    window->overrideWindowFlags(flags);
+    if (QWindow *handle = window->windowHandle())
+        handle->setFlags(flags);
+    if (window->isVisible())
         x11::setNetWmState(window, "_NET_WM_STATE_ABOVE", on);
-        return false;
-    }
-
-    const bool wasVisible = window->isVisible();
-    const QPoint pos = window->pos();
-    const QRect inside = window->geometry();
-    const bool moved = window->testAttribute(Qt::WA_Moved);
-    const bool resized = window->testAttribute(Qt::WA_Resized);
-    // Changing the flags hides a shown window and may forget where it was.
-    window->setWindowFlags(flags);
-    if (wasVisible) {
-        // The corner of a shown window's frame, which stays where it was.
-        window->move(pos);
-        window->resize(inside.size());
-    } else if (moved) {
-        // Qt puts a hidden window back by the corner of a frame it does not know yet, which
-        // shifts it by the frame's width when shown.
-        window->setGeometry(inside);
-    } else if (resized) {
-        window->resize(inside.size());
-    }
-    return wasVisible;
 }
 
 } // namespace
 
-long SetWindowPos(HWND hWnd, std::intptr_t hWndInsertAfter, int x, int y, int cx, int cy,
-                  unsigned wFlags)
+long SetWindowPos(HWND hWnd, std::intptr_t hWndInsertAfter, int, int, int, int, unsigned wFlags)
 {
     if (!hWnd)
         return 0;
     QWidget *window = hWnd->window();
-    if (!(wFlags & SWP_NOMOVE))
-        window->move(x, y);
-    if (!(wFlags & SWP_NOSIZE))
-        window->resize(cx, cy);
-
-    bool show = wFlags & SWP_SHOWWINDOW;
     if (hWndInsertAfter == HWND_TOPMOST || hWndInsertAfter == HWND_NOTOPMOST)
-        show |= setStaysOnTop(window, hWndInsertAfter == HWND_TOPMOST);
-
-    const bool activate = !(wFlags & SWP_NOACTIVATE);
-    if (show && !window->isVisible())
-        showWindow(window, activate);
-    if (activate) {
-        window->raise();
-        window->activateWindow();
-    }
+        setStaysOnTop(window, hWndInsertAfter == HWND_TOPMOST);
+    if ((wFlags & SWP_SHOWWINDOW) && !window->isVisible())
+        showWithoutActivating(window);
     return 1;
 }
 

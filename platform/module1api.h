@@ -17,8 +17,9 @@ inline constexpr unsigned SWP_NOACTIVATE = 0x10;
 inline constexpr unsigned SWP_SHOWWINDOW = 0x40;
 inline constexpr unsigned SND_ASYNC = 0x1;
 
-// Changes the window's z-order (HWND_TOPMOST / HWND_NOTOPMOST). With SWP_NOMOVE | SWP_NOSIZE
-// the geometry stays, with SWP_NOACTIVATE the focus stays where it is, SWP_SHOWWINDOW shows it.
+// Changes the window's z-order (HWND_TOPMOST / HWND_NOTOPMOST); SWP_SHOWWINDOW shows it. What
+// SetTopMost asks of it is all it does: the geometry stays (x, y, cx and cy are not read) and
+// the window is never activated, whatever the flags say.
 long SetWindowPos(HWND hWnd, std::intptr_t hWndInsertAfter, int x, int y, int cx, int cy,
                   unsigned wFlags);
 // With bInvert true, asks for the taskbar's attention and holds it until the window is restored

@@ -241,17 +241,6 @@ TEST(SoundOnSink, SoundCarriesTheProgramsNameIdIconAndRole)
     EXPECT_TRUE(inputs.contains(QStringLiteral("media.role = \"alarm\""))) << qPrintable(inputs);
 }
 
-TEST(SoundOnSink, WindowsStylePathFindsTheFile)
-{
-    const QString dir = gRuntimeDir->filePath(QStringLiteral("prog"));
-    makeSweep(QStringLiteral("prog/MSREMIND.WAV"), 0.5);
-
-    const Heard heard = playAndRecord(dir + QStringLiteral("\\MSREMIND.WAV"));
-
-    EXPECT_EQ(heard.sounds, 1);
-    EXPECT_NEAR(heard.seconds, 0.5, 0.03);
-}
-
 TEST(SoundOnSink, NewSoundReplacesThePlayingOne)
 {
     const QString longer = makeSweep(QStringLiteral("long.wav"), 3.0);
