@@ -107,9 +107,10 @@ start_sound_server() {
     done
     mkdir -p -m 700 "$dir"
     rm -f "$dir/native"
-    # -n: none of the system's default modules; the sinks load before the socket appears.
-    HOME="$dir" XDG_RUNTIME_DIR="$dir" PULSE_RUNTIME_PATH="$dir" XDG_CONFIG_HOME="$dir" \
-        pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
+    # -n: none of the system's default modules, nor the desktop's bus; the sinks load before the
+    # socket appears.
+    env -u DBUS_SESSION_BUS_ADDRESS HOME="$dir" XDG_RUNTIME_DIR="$dir" PULSE_RUNTIME_PATH="$dir" \
+        XDG_CONFIG_HOME="$dir" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
         "${modules[@]}" -L "module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
         >"$work/pulse.log" 2>&1 &
     pulse_pid=$!
