@@ -3,7 +3,6 @@
 #include "module1api.h"
 #include "xprobe.h"
 
-#include <QApplication>
 #include <QDialog>
 #include <QEvent>
 #include <QTest>
