@@ -37,6 +37,7 @@ RATE = 48000
 # then about 30 s of minimised countdown (set from --idle in main()).
 RING_AFTER = 100
 AFTER_RING = 5
+XSESSION = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts", "xsession.sh")
 
 
 def log(msg):
@@ -84,38 +85,19 @@ class Processes:
                 p.wait()
 
 
-class Display:
-    """Xvfb on a free display number, with openbox."""
+class Session:
+    """scripts/xsession.sh run with the options, kept running until stop_all: Xvfb on a free
+    display with openbox (display, env, xdotool), and with --pulse a PulseAudio (server)."""
 
-    def __init__(self, procs, tmp):
-        r, w = os.pipe()
-        self.xvfb = procs.start(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24",
-                                 "-nolisten", "tcp"], pass_fds=(w,),
-                                stderr=subprocess.DEVNULL)
-        os.close(w)
-        number = b""
-        deadline = time.time() + 20
-        while not number.endswith(b"\n") and time.time() < deadline:
-            chunk = os.read(r, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(r)
-        if not number.strip():
-            raise RuntimeError("Xvfb did not start")
-        self.name = ":" + number.decode().strip()
-        self.env = dict(os.environ, DISPLAY=self.name)
+    def __init__(self, procs, *options):
+        report = 'printf "%s\\n" up "${DISPLAY-}" "${PULSE_SERVER-}"; exec sleep infinity'
+        p = procs.start([XSESSION, "run", *options, "--", "sh", "-c", report],
+                        stdout=subprocess.PIPE, text=True)
+        up, self.display, self.server = (p.stdout.readline().strip() for _ in range(3))
+        if up != "up":
+            raise RuntimeError("scripts/xsession.sh run " + " ".join(options) + " failed")
+        self.env = dict(os.environ, DISPLAY=self.display)
         self.env.pop("WAYLAND_DISPLAY", None)
-        procs.start(["openbox", "--config-file", "/dev/null"], env=self.env,
-                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 10
-        while time.time() < deadline:
-            out = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
-                                 capture_output=True, text=True).stdout
-            if "window id" in out:
-                return
-            time.sleep(0.1)
-        raise RuntimeError("openbox did not start on " + self.name)
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *args], env=self.env, check=True,
@@ -163,32 +145,6 @@ class Sink:
         times = [self.start + o / RATE for o in self.onsets]
         later = [x for x in times if x >= t - 0.5]
         return later[0] if later else None
-
-
-class Audio:
-    def __init__(self, procs, tmp):
-        self.dir = os.path.join(tmp, "pulse")
-        os.makedirs(self.dir)
-        self.server = "unix:" + os.path.join(self.dir, "native")
-        env = dict(os.environ, XDG_RUNTIME_DIR=self.dir, HOME=self.dir)
-        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-        args = ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                "--use-pid-file=no", "-L",
-                f"module-native-protocol-unix socket={self.dir}/native auth-anonymous=1"]
-        for app in ("program", "baseline"):
-            args += ["-L", f"module-null-sink sink_name=bench_{app} rate={RATE} channels=1"]
-        procs.start(args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 10
-        while time.time() < deadline:
-            r = subprocess.run(["pactl", "list", "short", "sinks"], capture_output=True,
-                               text=True, env=dict(os.environ, PULSE_SERVER=self.server))
-            if "bench_baseline" in r.stdout:
-                break
-            time.sleep(0.1)
-        else:
-            raise RuntimeError("PulseAudio did not start")
-        self.sinks = {app: Sink(procs, self.server, "bench_" + app)
-                      for app in ("program", "baseline")}
 
 
 class Watch:
@@ -489,8 +445,11 @@ def main():
     with tempfile.TemporaryDirectory(prefix="alarm-bench-") as tmp:
         os.chmod(tmp, 0o700)
         try:
-            audio = Audio(procs, tmp)
-            displays = {app: Display(procs, tmp) for app in ("baseline", "program")}
+            audio = Session(procs, "--no-x", "--pulse", f"bench_program:{RATE}:1",
+                            "--pulse", f"bench_baseline:{RATE}:1")
+            audio.sinks = {app: Sink(procs, audio.server, "bench_" + app)
+                           for app in ("program", "baseline")}
+            displays = {app: Session(procs) for app in ("baseline", "program")}
             commands = {"baseline": [args.baseline], "program": [args.program]}
             # Start-up varies most with what else the machine does: more samples, taken in
             # turns so that a busy spell hits both alike.

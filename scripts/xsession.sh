@@ -1,11 +1,19 @@
-# Sourced by the scripts that put the program's windows on a private X server: the end-to-end
-# test, the dialogs' screenshots and the README picture.
+#!/usr/bin/env bash
+# The one place that starts a private X server, its window manager and a sound server: for the
+# end-to-end tests, the platform tests, the screenshots and the benchmark.
 #
-# Gives them: $work, a scratch folder removed on exit; pids, an array whose processes are
+# Run as a command, like xvfb-run, it starts what is asked, runs COMMAND there and stops it all:
+#   scripts/xsession.sh run [--screen WxHxD | --no-x] [--no-wm] [--pulse SINK]... -- COMMAND...
+# COMMAND gets DISPLAY (Xvfb, with openbox unless --no-wm), PULSE_SERVER (with --pulse: one
+# PulseAudio with a null sink for each SINK, NAME:RATE[:CHANNELS]), a private HOME and
+# XDG_RUNTIME_DIR, and LC_ALL=C.UTF-8; the command's exit status is the wrapper's.
+#
+# Sourced, it gives: $work, a scratch folder removed on exit; pids, an array whose processes are
 # stopped on exit; now_ms; wait_for; title_of, state_of, viewable and find_window for the
 # program's windows; and start_x_session, which starts Xvfb on a free display
 # and openbox on it, and exports DISPLAY, HOME and XDG_RUNTIME_DIR for everything after it
-# (start_x_server does the same without a window manager; start_window_manager adds it).
+# (start_x_server does the same without a window manager; start_window_manager adds it);
+# start_sound_server SINK..., which starts PulseAudio and sets $pulse_server and $pulse_pid.
 
 work=$(mktemp -d)
 pids=()
@@ -45,13 +53,17 @@ find_window() {
     return 1
 }
 
-# start_x_server [SCREEN-GEOMETRY]: Xvfb alone; returns non-zero, with its log on stderr, on
-# failure.
-start_x_server() {
+# private_home: a HOME and XDG_RUNTIME_DIR of the session's own, and no Wayland.
+private_home() {
     export LC_ALL=C.UTF-8 HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
     mkdir -p -m 700 "$HOME" "$XDG_RUNTIME_DIR"
     unset WAYLAND_DISPLAY
+}
 
+# start_x_server [SCREEN-GEOMETRY]: Xvfb alone; returns non-zero, with its log on stderr, on
+# failure.
+start_x_server() {
+    private_home
     # -displayfd picks a free display, so parallel runs never collide.
     Xvfb -displayfd 3 -screen 0 "${1:-1024x768x24}" -nolisten tcp \
         3>"$work/display" 2>"$work/xvfb.log" &
@@ -82,3 +94,71 @@ start_window_manager() {
 start_x_session() {
     start_x_server "$@" && start_window_manager
 }
+
+# start_sound_server SINK...: a PulseAudio of its own in $work/pulse with a null sink for each
+# NAME:RATE[:CHANNELS] and nothing else, at $pulse_server ($pulse_pid); returns non-zero, with
+# its log on stderr, on failure. Called again after the server has been stopped, it starts a new
+# one at the same address.
+start_sound_server() {
+    local dir="$work/pulse" sink name rate channels modules=()
+    for sink in "$@"; do
+        IFS=: read -r name rate channels <<<"$sink"
+        modules+=(-L "module-null-sink sink_name=$name rate=$rate${channels:+ channels=$channels}")
+    done
+    mkdir -p -m 700 "$dir"
+    rm -f "$dir/native"
+    # -n: none of the system's default modules, nor the desktop's bus; the sinks load before the
+    # socket appears.
+    env -u DBUS_SESSION_BUS_ADDRESS HOME="$dir" XDG_RUNTIME_DIR="$dir" PULSE_RUNTIME_PATH="$dir" \
+        XDG_CONFIG_HOME="$dir" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
+        "${modules[@]}" -L "module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
+        >"$work/pulse.log" 2>&1 &
+    pulse_pid=$!
+    pids+=("$pulse_pid")
+    pulse_server="unix:$dir/native"
+    if ! wait_for 10 test -S "$dir/native"; then
+        echo "pulseaudio did not come up" >&2
+        cat "$work/pulse.log" >&2
+        return 1
+    fi
+}
+
+# xsession_run run OPTION... -- COMMAND...: the wrapper described at the top.
+xsession_run() {
+    local mode=${1:-} screen=1024x768x24 x=1 wm=1 sinks=()
+    shift
+    while true; do
+        case ${1:-} in
+        --screen) screen=$2 && shift ;;
+        --no-x) x= ;;
+        --no-wm) wm= ;;
+        --pulse) sinks+=("$2") && shift ;;
+        *) break ;;
+        esac
+        shift
+    done
+    if [ "$mode" != run ] || [ "${1:-}" != -- ] || [ $# -lt 2 ]; then
+        echo "usage: xsession.sh run [--screen WxHxD | --no-x] [--no-wm] [--pulse SINK]..." \
+            "-- COMMAND..." >&2
+        return 2
+    fi
+    shift
+    private_home
+    if [ -n "$x" ]; then
+        start_x_server "$screen" || return 1
+        [ -z "$wm" ] || start_window_manager || return 1
+    fi
+    if [ ${#sinks[@]} -gt 0 ]; then
+        start_sound_server "${sinks[@]}" || return 1
+        export PULSE_SERVER=$pulse_server
+    fi
+    # In the background, so that a signal to the wrapper stops the command and the servers.
+    "$@" <&0 &
+    pids+=($!)
+    wait $!
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    trap exit INT TERM
+    xsession_run "$@"
+fi

@@ -73,17 +73,7 @@ hms() { printf '%02d:%02d:%02d' $(($1 / 3600 % 24)) $(($1 / 60 % 60)) $(($1 % 60
 printf 'autospawn = no\n' >"$work/pulse-client.conf"
 pulse_server="unix:$work/run/no-such-pulse"
 start_pulse() {
-    local dir="$work/pulse"
-    mkdir -p -m 700 "$dir"
-    HOME="$dir" XDG_RUNTIME_DIR="$dir" PULSE_RUNTIME_PATH="$dir" XDG_CONFIG_HOME="$dir" \
-        pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
-        -L "module-null-sink sink_name=e2e rate=44100" \
-        -L "module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
-        >"$work/pulse.log" 2>&1 &
-    pulse_pid=$!
-    pids+=("$pulse_pid")
-    wait_for 10 test -S "$dir/native" || fail "pulseaudio did not come up: $(cat "$work/pulse.log")"
-    pulse_server="unix:$dir/native"
+    start_sound_server e2e:44100 || fail "pulseaudio did not come up"
     PULSE_SERVER=$pulse_server PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
         pactl subscribe >"$work/pulse-events" 2>&1 &
     pids+=($!)

@@ -1,9 +1,9 @@
-// sndPlaySoundA through a private PulseAudio daemon (started here) into a null sink whose
-// monitor is recorded with parec, so that what reaches the sink can be measured. The sound
-// theme is one made here, whose alarm sound has a length of its own; test files are made by sox.
+// sndPlaySoundA through a private PulseAudio daemon (which scripts/xsession.sh starts for each
+// case, with the null sink "alarmtest") into that sink, whose monitor is recorded with parec, so
+// that what reaches the sink can be measured. The sound theme is one made here, whose alarm sound
+// has a length of its own; test files are made by sox.
 #include "audio.h"
 #include "module1api.h"
-#include "session.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -118,13 +118,15 @@ public:
     bool start()
     {
         m_file = gRuntimeDir->filePath(QStringLiteral("recording.raw"));
-        if (!m_parec.start(QStringLiteral("parec"),
-                           {QStringLiteral("--device=alarmtest.monitor"),
-                            QStringLiteral("--format=s16le"), QStringLiteral("--channels=1"),
-                            QStringLiteral("--rate=%1").arg(kRate),
-                            // parec's default fragment is seconds long; ending it loses that.
-                            QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")},
-                           {}, m_file))
+        m_parec.setStandardOutputFile(m_file);
+        m_parec.setStandardErrorFile(QProcess::nullDevice());
+        m_parec.start(QStringLiteral("parec"),
+                      {QStringLiteral("--device=alarmtest.monitor"),
+                       QStringLiteral("--format=s16le"), QStringLiteral("--channels=1"),
+                       QStringLiteral("--rate=%1").arg(kRate),
+                       // parec's default fragment is seconds long; ending it loses that.
+                       QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")});
+        if (!m_parec.waitForStarted())
             return false;
         return QTest::qWaitFor(
             [] {
@@ -140,14 +142,16 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    // Ends parec as Ctrl+C does, so that it writes out what it holds.
     QByteArray stop()
     {
-        m_parec.stop(SIGINT);
+        ::kill(static_cast<pid_t>(m_parec.processId()), SIGINT);
+        m_parec.waitForFinished(3000);
         return peek();
     }
 
 private:
-    ChildProcess m_parec;
+    QProcess m_parec;
     QString m_file;
 };
 
@@ -400,14 +404,12 @@ int main(int argc, char **argv)
     testing::InitGoogleTest(&argc, argv);
     QTemporaryDir runtimeDir;
     gRuntimeDir = &runtimeDir;
-    AudioSession audio;
     if (!GTEST_FLAG_GET(list_tests)) {
-        const QString server = audio.start(runtimeDir.path());
-        if (server.isEmpty()) {
-            fprintf(stderr, "%s\n", qPrintable(audio.error()));
+        if (qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
+            fprintf(stderr, "no PULSE_SERVER: run under scripts/xsession.sh run --no-x --pulse "
+                            "alarmtest:44100 --\n");
             return 1;
         }
-        qputenv("PULSE_SERVER", server.toLocal8Bit());
         if (!makeSoundTheme(runtimeDir.path())) {
             fprintf(stderr, "the test's sound theme could not be made (is sox installed?)\n");
             return 1;

@@ -1,10 +1,8 @@
 // SetTopMost and FlashWindow against a real X server and window manager (Xvfb and openbox,
-// started here), read back as the window manager reports them.
+// which scripts/xsession.sh starts for each case), read back as the window manager reports them.
 #include "module1api.h"
-#include "session.h"
 #include "xprobe.h"
 
-#include <QApplication>
 #include <QDialog>
 #include <QEvent>
 #include <QTest>
@@ -229,27 +227,3 @@ TEST_F(X11Services, ActivatingFlashedWindowClearsAttention)
 }
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    // Listing the tests needs no X server.
-    XSession session;
-    if (GTEST_FLAG_GET(list_tests)) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    } else {
-        const QString display = session.start();
-        if (display.isEmpty()) {
-            fprintf(stderr, "%s\n", qPrintable(session.error()));
-            return 1;
-        }
-        qputenv("DISPLAY", display.toLatin1());
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    }
-    int result = 0;
-    {
-        QApplication app(argc, argv);
-        result = RUN_ALL_TESTS();
-    }
-    return result;
-}
