@@ -139,8 +139,7 @@ void KeepOffTaskbar(HWND hWnd)
         return;
     // Tool windows stay off most taskbars by their type alone; the explicit state holds for
     // every panel. It is written just before each map: the window manager drops it when the
-    // window is hidden, and Qt re-creates the native window when its flags change (SetTopMost
-    // on a hidden window does).
+    // window is hidden.
     WindowHook::install(hWnd, "alarmSkipTaskbar", QEvent::Show, [](QWidget *w) {
         if (x11::available())
             x11::setNetWmState(w, "_NET_WM_STATE_SKIP_TASKBAR", true);

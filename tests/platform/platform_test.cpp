@@ -177,7 +177,7 @@ TEST_F(DisplayProblem, LeavesOtherPlatformsToQt)
     }
 }
 
-// Off X11 (here: offscreen) topmost is Qt's flag, which re-creates the window.
+// Off X11 (here: offscreen) topmost is only Qt's flag: the window stays where it is, shown.
 TEST(TopMostWithoutX11, VisibleWindowKeepsPlaceAndStaysShown)
 {
     QWidget w;

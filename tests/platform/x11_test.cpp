@@ -19,7 +19,7 @@ xcb_window_t xid(QWidget *w)
     return static_cast<xcb_window_t>(w->winId());
 }
 
-// Counts the times a widget is hidden: a window re-created to change its flags is hidden first.
+// Counts the times a widget is hidden: a window whose flags Qt changes is hidden first.
 class HideCounter final : public QObject
 {
 public:
@@ -103,8 +103,8 @@ TEST_F(X11Services, TopMostPutsVisibleWindowAboveInPlaceWithoutFocus)
 }
 
 // Every way the program shows a dialog keeps it off the taskbar: over its owner (the set-time
-// dialog), and without an owner through SetTopMost, whose flag change re-creates the native
-// window, or which maps the one made ahead with the flag already set (the time-up window).
+// dialog), and without an owner through SetTopMost, which changes the flag and maps it, or
+// maps the one made ahead with the flag already set (the time-up window).
 TEST_F(X11Services, KeepOffTaskbarHoldsForOwnedAndTopMostDialogs)
 {
     auto owner = window(QStringLiteral("owner"), QRect(50, 50, 400, 300));
