@@ -50,10 +50,7 @@ private:
 
     QLabel *lblTime = nullptr;
     QLabel *lblYouken = nullptr;
-    QLabel *Label2 = nullptr;
-    QPushButton *cmdSetAlarm = nullptr;
     QPushButton *cmdGoTaskBar = nullptr;
-    QPushButton *cmdClose = nullptr;
     QLabel *lblAlarm = nullptr;
     WallClockTimer *Timer1 = nullptr;
 };
