@@ -117,7 +117,7 @@ protected:
                 dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
             }
         });
-        form->cmdSetAlarm_Click();
+        child<QPushButton>("cmdSetAlarm")->click();
         *messageWatch = false;
         return seen;
     }
@@ -130,7 +130,7 @@ protected:
             proposed = dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->currentText();
             dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
         });
-        form->cmdSetAlarm_Click();
+        child<QPushButton>("cmdSetAlarm")->click();
         return proposed;
     }
 
@@ -333,7 +333,7 @@ TEST_F(AlarmFormTest, TheDialogOpensWithTheAlarmShown)
 
 TEST_F(AlarmFormTest, MinimisingWithoutAnAlarmStopsTheTimerAndKeepsTheCaption)
 {
-    form->cmdGoTaskBar_Click();
+    form->showMinimized(); // as the title bar does: ﾀｽｸﾊﾞｰへ waits for an alarm
     EXPECT_TRUE(form->isMinimized());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
     EXPECT_FALSE(timerRunning());
@@ -457,7 +457,7 @@ TEST_F(AlarmFormTest, TheClockKeepsTickingWhileTheDialogIsOpen)
         ringing = timeUpWindow() != nullptr;
         dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
     });
-    form->cmdSetAlarm_Click();
+    child<QPushButton>("cmdSetAlarm")->click();
     EXPECT_EQ(shownInside, QStringLiteral("10:30:00"));
     EXPECT_FALSE(ringing) << "the alarm is text while the dialog is open";
 
@@ -470,7 +470,7 @@ TEST_F(AlarmFormTest, CloseEndsWithEveryWindowGone)
     setAlarm(QStringLiteral("10:30"), QString());
     tickAt(10, 30, 0);
     ASSERT_NE(timeUpWindow(), nullptr);
-    form->cmdClose_Click();
+    child<QPushButton>("cmdClose")->click();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(timeUpWindow(), nullptr);
     EXPECT_FALSE(timerRunning());
@@ -518,7 +518,7 @@ TEST_F(AlarmFormTest, AnAlarmSetWhileMinimisedRings)
         dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->setEditText(u"10:30"_s);
         dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
     });
-    form->cmdSetAlarm_Click();
+    child<QPushButton>("cmdSetAlarm")->click();
     ASSERT_TRUE(form->isMinimized());
     EXPECT_TRUE(timerRunning());
 }
@@ -625,7 +625,7 @@ TEST_P(PastedEntry, IsTakenOrRefusedWithoutHanging)
         answered.start();
         QTest::keyClick(note, Qt::Key_Return);
     });
-    form->cmdSetAlarm_Click();
+    child<QPushButton>("cmdSetAlarm")->click();
     *messageWatch = false;
     if (!seen.shown)
         steps.push_back(timed(form.get(), [] {}) + answered.elapsed());
