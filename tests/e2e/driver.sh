@@ -147,13 +147,19 @@ wait_main_window() {
 # own wait gives up only after 15 s, for instance on a window that a modal dialog blocks.
 activate() { timeout 3 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true; }
 active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
-# press WINDOW KEYS CHECK...: activates the window, presses the keys (xdotool's names, in one
-# word) and waits until CHECK holds. The keys go once only: a second Tab would move the focus on.
+has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
+# press WINDOW KEYS CHECK...: activates the window (without a window manager, gives it the
+# keyboard), presses the keys (xdotool's names, in one word) and waits until CHECK holds. The keys
+# go once only: a second Tab would move the focus on.
 press() {
     local window=$1 keys=$2
     shift 2
-    activate "$window"
-    wait_for 5 active_is "$window" || return 1
+    if xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; then
+        activate "$window"
+    else
+        xdotool windowfocus --sync "$window" 2>/dev/null || true
+    fi
+    wait_for 5 has_focus "$window" || return 1
     xdotool key $keys
     wait_for 10 "$@"
 }
