@@ -154,7 +154,7 @@ has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
 press() {
     local window=$1 keys=$2
     shift 2
-    if xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; then
+    if [[ $(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) == *"window id"* ]]; then
         activate "$window"
     else
         xdotool windowfocus --sync "$window" 2>/dev/null || true
