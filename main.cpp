@@ -1,5 +1,6 @@
 #include "alarmform.h"
 #include "clock.h"
+#include "formkit.h"
 #include "services.h"
 #include "startup.h"
 
@@ -24,10 +25,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("alarm-clock"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.alarmclock.AlarmClock"));
     QIcon icon = QIcon::fromTheme(QStringLiteral("io.github.alarmclock.AlarmClock"));
-    if (icon.isNull()) {
-        for (int size : {16, 32, 48, 64, 128, 256})
-            icon.addFile(QStringLiteral(":/icons/alarm-clock-%1.png").arg(size));
-    }
+    if (icon.isNull())
+        icon = programIcon({16, 32, 48, 64, 128, 256});
     QApplication::setWindowIcon(icon);
     // The main window decides when the program ends: a time-up window left open keeps it
     // running after the main window is closed.

@@ -1,13 +1,12 @@
 #include "alarmform.h"
 
 #include "clock.h"
+#include "formkit.h"
 #include "frmsettime.h"
 #include "frmtimeup.h"
 #include "module1.h"
-#include "programdir.h"
 #include "services.h"
 #include "timetext.h"
-#include "twips.h"
 #include "wallclocktimer.h"
 
 #include <QApplication>
@@ -18,7 +17,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
 #include <QTimer>
 
 namespace {
@@ -26,26 +24,12 @@ namespace {
 const QString kCaption = QStringLiteral("ｱﾗｰﾑ時計");
 const QString kBadTime = QStringLiteral("時刻の指定が正しくありません。");
 
-constexpr QSize kClientSize = twipsToPx(3540, 1785);
-constexpr TwipsRect kLblTime{180, 120, 1455, 345};
-constexpr TwipsRect kLblYouken{180, 1380, 3135, 315};
-constexpr TwipsRect kLabel2{240, 780, 1095, 255};
-constexpr TwipsRect kCmdSetAlarm{2100, 60, 1215, 315};
-constexpr TwipsRect kCmdGoTaskBar{2100, 480, 1215, 315};
-constexpr TwipsRect kCmdClose{2100, 900, 1215, 315};
-constexpr TwipsRect kLblAlarm{180, 1020, 1215, 315};
-
-// ＭＳ Ｐゴシック where it is installed, otherwise a Japanese proportional Gothic; naming the
-// Japanese fonts keeps fontconfig from drawing the kanji with Chinese glyph shapes.
-QFont gothic(qreal points)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
-                      QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
+// The window and its controls, in twips: the window's client area and each control's place.
+const Control kLayout[] = {
+    {"AlarmForm", {0, 0, 3540, 1785}},      {"lblTime", {180, 120, 1455, 345}},
+    {"lblYouken", {180, 1380, 3135, 315}},  {"Label2", {240, 780, 1095, 240}},
+    {"cmdSetAlarm", {2100, 60, 1215, 315}}, {"cmdGoTaskBar", {2100, 480, 1215, 315}},
+    {"cmdClose", {2100, 900, 1215, 315}},   {"lblAlarm", {180, 1020, 1215, 315}}};
 
 // The system's menu-text colour: black in the standard scheme, whatever the user's scheme
 // makes it otherwise.
@@ -55,24 +39,13 @@ QColor menuTextColour()
     return colour.isValid() ? colour : QColor(Qt::black);
 }
 
-QLabel *makeLabel(QWidget *parent, const char *name, TwipsRect rect)
+QLabel *makeLabel(QWidget *parent, const char *name)
 {
-    auto *label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(rect.toPx());
+    auto *label = makeControl<QLabel>(parent, name);
     // A note is shown as typed, never interpreted as markup.
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
-}
-
-void setColours(QLabel *label, QColor text, QColor background)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Window, background);
-    label->setPalette(palette);
-    label->setAutoFillBackground(true);
 }
 
 void setSingleBorder(QLabel *label)
@@ -81,11 +54,9 @@ void setSingleBorder(QLabel *label)
     label->setLineWidth(1);
 }
 
-QPushButton *makeButton(QWidget *parent, const char *name, TwipsRect rect, const QString &text)
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)
 {
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(rect.toPx());
+    auto *button = makeControl<QPushButton>(parent, name, text);
     // Enter presses the button that has the focus, as it does on the desktop this window
     // comes from.
     button->setAutoDefault(true);
@@ -101,28 +72,28 @@ AlarmForm::AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *pa
       m_clock(clock), m_platform(platform)
 {
     setObjectName(QStringLiteral("AlarmForm"));
-    setFont(gothic(9));
+    setFont(gothicFont(9));
 
     // Created in tab order.
-    lblTime = makeLabel(this, "lblTime", kLblTime);
-    lblTime->setFont(gothic(14.25));
+    lblTime = makeLabel(this, "lblTime");
+    lblTime->setFont(gothicFont(14.25));
     lblTime->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     setColours(lblTime, QColor(255, 255, 0), menuTextColour());
     setSingleBorder(lblTime);
 
-    lblYouken = makeLabel(this, "lblYouken", kLblYouken);
+    lblYouken = makeLabel(this, "lblYouken");
     setColours(lblYouken, QColor(64, 64, 64), QColor(192, 192, 192));
     setSingleBorder(lblYouken);
 
-    Label2 = makeLabel(this, "Label2", kLabel2);
+    QLabel *Label2 = makeLabel(this, "Label2");
     Label2->setText(QStringLiteral("ｱﾗｰﾑ 時刻"));
 
-    cmdSetAlarm = makeButton(this, "cmdSetAlarm", kCmdSetAlarm, QStringLiteral("ｱﾗｰﾑｾｯﾄ"));
-    cmdGoTaskBar = makeButton(this, "cmdGoTaskBar", kCmdGoTaskBar, QStringLiteral("ﾀｽｸﾊﾞｰへ"));
+    QPushButton *cmdSetAlarm = makeButton(this, "cmdSetAlarm", QStringLiteral("ｱﾗｰﾑｾｯﾄ"));
+    cmdGoTaskBar = makeButton(this, "cmdGoTaskBar", QStringLiteral("ﾀｽｸﾊﾞｰへ"));
     cmdGoTaskBar->setEnabled(false);
-    cmdClose = makeButton(this, "cmdClose", kCmdClose, QStringLiteral("閉じる"));
+    QPushButton *cmdClose = makeButton(this, "cmdClose", QStringLiteral("閉じる"));
 
-    lblAlarm = makeLabel(this, "lblAlarm", kLblAlarm);
+    lblAlarm = makeLabel(this, "lblAlarm");
     lblAlarm->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     setColours(lblAlarm, palette().color(QPalette::WindowText), QColor(192, 192, 192));
     setSingleBorder(lblAlarm);
@@ -147,11 +118,10 @@ AlarmForm::AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *pa
     connect(Timer1, &WallClockTimer::timeout, this, &AlarmForm::Timer1_Timer);
 
     setWindowTitle(kCaption);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/alarm-clock-32.png")));
-    setFixedSize(kClientSize);
+    setWindowIcon(programIcon({32}));
+    layOut(this, kLayout);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, kClientSize,
-                                        screen->availableGeometry()));
+        centreIn(this, screen->availableGeometry());
 
     Form_Load();
     Timer1->setEnabled(true);
@@ -168,7 +138,7 @@ AlarmForm::~AlarmForm()
 
 void AlarmForm::Form_Load()
 {
-    assignStartUp(programDirectory());
+    assignStartUp(m_platform.programDirectory());
 }
 
 void AlarmForm::Form_Resize()
@@ -199,10 +169,7 @@ void AlarmForm::cmdSetAlarm_Click()
     gAlarmTime = AlarmValue(lblAlarm->text());
     gYouken = lblYouken->text();
 
-    // Held by a guarded pointer: the dialog may delete itself when it unloads.
-    QPointer<frmSetTime> dialog = new frmSetTime(this, m_clock);
-    dialog->exec();
-    delete dialog;
+    frmSetTime(this, m_clock, m_platform).exec();
 
     lblAlarm->setText(QString());
     cmdGoTaskBar->setEnabled(false);

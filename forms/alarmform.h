@@ -21,11 +21,8 @@ public:
     AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *parent = nullptr);
     ~AlarmForm() override;
 
-    // Handlers, public so that tests can drive them without waiting for real time.
+    // The clock's tick, public so that tests can drive it without waiting for real time.
     void Timer1_Timer();
-    void cmdSetAlarm_Click();
-    void cmdGoTaskBar_Click();
-    void cmdClose_Click();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -33,6 +30,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void cmdSetAlarm_Click();
+    void cmdGoTaskBar_Click();
+    void cmdClose_Click();
     void Form_Load();
     void Form_Resize();
     void UpdateCaption();
@@ -49,10 +49,7 @@ private:
 
     QLabel *lblTime = nullptr;
     QLabel *lblYouken = nullptr;
-    QLabel *Label2 = nullptr;
-    QPushButton *cmdSetAlarm = nullptr;
     QPushButton *cmdGoTaskBar = nullptr;
-    QPushButton *cmdClose = nullptr;
     QLabel *lblAlarm = nullptr;
     WallClockTimer *Timer1 = nullptr;
 };

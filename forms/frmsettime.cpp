@@ -1,11 +1,10 @@
 #include "frmsettime.h"
 
 #include "clock.h"
-#include "dialogfont.h"
+#include "formkit.h"
 #include "module1.h"
-#include "module1api.h"
+#include "services.h"
 #include "timetext.h"
-#include "twips.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -40,33 +39,30 @@ public:
             return Acceptable;
         int end = qBound(0, pos, static_cast<int>(text.size()));
         int begin = end;
-        while (excess > 0 && begin > 0) {
-            begin -= (begin >= 2 && text[begin - 1].isLowSurrogate() &&
-                      text[begin - 2].isHighSurrogate())
-                         ? 2
-                         : 1;
-            --excess;
-        }
+        for (; excess > 0 && begin > 0; --excess)
+            begin -= unitsBefore(text, begin);
         text.remove(begin, end - begin);
         pos = begin;
         // A cursor too close to the start to make room: drop the rest from the end.
-        while (excess-- > 0)
-            text.chop(text.size() >= 2 && text.back().isLowSurrogate() &&
-                              text[text.size() - 2].isHighSurrogate()
-                          ? 2
-                          : 1);
+        for (; excess > 0; --excess)
+            text.chop(unitsBefore(text, text.size()));
         pos = qMin(pos, static_cast<int>(text.size()));
         return Acceptable;
     }
 
 private:
+    // How many UTF-16 units the code point that ends at end takes: two for a surrogate pair.
+    static int unitsBefore(const QString &text, qsizetype end)
+    {
+        return end >= 2 && text[end - 1].isLowSurrogate() && text[end - 2].isHighSurrogate() ? 2
+                                                                                             : 1;
+    }
+
     static int codePoints(const QString &text)
     {
         int n = 0;
-        for (qsizetype i = 0; i < text.size(); ++i, ++n) {
-            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-                ++i;
-        }
+        for (qsizetype end = text.size(); end > 0; end -= unitsBefore(text, end))
+            ++n;
         return n;
     }
 
@@ -80,30 +76,29 @@ QString formatHhMm(const QString &text)
     return time ? format(*time, TimeFormat::ShortTime) : text;
 }
 
+// The window and its controls, in twips: the window's client area and each control's place.
+const Control kLayout[] = {{"frmSetTime", {0, 0, 3210, 1560}},    {"Label1", {240, 180, 0, 0}},
+                           {"cmbTimeSet", {720, 120, 1335, 300}}, {"cmdOK", {1020, 1140, 975, 315}},
+                           {"cmdCancel", {2100, 1140, 975, 315}}, {"Label2", {240, 795, 0, 0}},
+                           {"txtYouken", {720, 720, 2355, 285}}};
+
 } // namespace
 
-frmSetTime::frmSetTime(QWidget *owner, const Clock &clock)
+frmSetTime::frmSetTime(QWidget *owner, const Clock &clock, PlatformServices &platform)
     : QDialog(owner,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_clock(clock)
 {
     setObjectName(QStringLiteral("frmSetTime"));
-    KeepOffTaskbar(this);
+    platform.KeepOffTaskbar(this);
     setFont(dialogFont());
 
-    Label1 = new QLabel(QStringLiteral("時刻"), this);
-    cmbTimeSet = new QComboBox(this);
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdCancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-    Label2 = new QLabel(QStringLiteral("用件"), this);
-    txtYouken = new QLineEdit(this);
-
-    Label1->setObjectName(QStringLiteral("Label1"));
-    cmbTimeSet->setObjectName(QStringLiteral("cmbTimeSet"));
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    Label2->setObjectName(QStringLiteral("Label2"));
-    txtYouken->setObjectName(QStringLiteral("txtYouken"));
+    auto *Label1 = makeControl<QLabel>(this, "Label1", QStringLiteral("時刻"));
+    cmbTimeSet = makeControl<QComboBox>(this, "cmbTimeSet");
+    auto *cmdOK = makeControl<QPushButton>(this, "cmdOK", QStringLiteral("OK"));
+    auto *cmdCancel = makeControl<QPushButton>(this, "cmdCancel", QStringLiteral("ｷｬﾝｾﾙ"));
+    auto *Label2 = makeControl<QLabel>(this, "Label2", QStringLiteral("用件"));
+    txtYouken = makeControl<QLineEdit>(this, "txtYouken");
 
     cmbTimeSet->setEditable(true);
     cmbTimeSet->setInsertPolicy(QComboBox::NoInsert);
@@ -130,16 +125,7 @@ frmSetTime::frmSetTime(QWidget *owner, const Clock &clock)
     Label2->setAccessibleName(Label2->text());
     txtYouken->setAccessibleName(QStringLiteral("用件"));
 
-    setFixedSize(twipsToPx(3210, 1560));
-    // The labels size themselves to their text; only their position is fixed.
-    Label1->move(TwipsRect{240, 180, 360, 180}.toPx().topLeft());
-    Label1->adjustSize();
-    cmbTimeSet->setGeometry(TwipsRect{720, 120, 1335, 300}.toPx());
-    cmdOK->setGeometry(TwipsRect{1020, 1140, 975, 315}.toPx());
-    cmdCancel->setGeometry(TwipsRect{2100, 1140, 975, 315}.toPx());
-    Label2->move(TwipsRect{240, 795, 360, 180}.toPx().topLeft());
-    Label2->adjustSize();
-    txtYouken->setGeometry(TwipsRect{720, 720, 2355, 285}.toPx());
+    layOut(this, kLayout);
 
     setTabOrder(cmbTimeSet, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
@@ -173,7 +159,9 @@ void frmSetTime::Form_Load()
     cmbTimeSet->setEditText(proposal);
     txtYouken->setText(gYouken);
 
-    centreOverOwner();
+    // Over the main window, whose frame stands in for the dialog's own until it is framed.
+    if (const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr)
+        centreIn(this, owner->frameGeometry(), owner);
     // As a Windows dialog does: the proposal is selected, so typing replaces it.
     cmbTimeSet->setFocus();
     cmbTimeSet->lineEdit()->selectAll();
@@ -196,20 +184,6 @@ QString frmSetTime::proposedTime() const
     const int half = static_cast<int>((ms + 1'800'000) / 1'800'000 % 2);
     return formatHhMm(format(hour, NumberFormat::TwoDigitsColon) +
                       format(half * 30, NumberFormat::TwoDigits));
-}
-
-// Centres the dialog's outer frame over the main window's. The dialog is not shown yet, so
-// its own frame is unknown; the owner's stands in for it, as the window manager decorates
-// both alike.
-void frmSetTime::centreOverOwner()
-{
-    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
-    if (!owner)
-        return;
-    const QRect main = owner->frameGeometry();
-    const QSize outer = size() + (main.size() - owner->size());
-    move((main.width() - outer.width()) / 2 + main.left(),
-         (main.height() - outer.height()) / 2 + main.top());
 }
 
 void frmSetTime::cmdOK_Click()

@@ -3,10 +3,9 @@
 #include <QDialog>
 
 class Clock;
+class PlatformServices;
 class QComboBox;
-class QLabel;
 class QLineEdit;
-class QPushButton;
 
 // The set-time dialog. Shown with exec() over the main window, modal to that window only;
 // on OK it writes gAlarmTime (as text) and gYouken, on cancel it leaves both untouched.
@@ -21,7 +20,7 @@ public:
     // the field is cut at once instead of being laid out for seconds.
     static constexpr int kTimeMaxLength = 64;
 
-    frmSetTime(QWidget *owner, const Clock &clock);
+    frmSetTime(QWidget *owner, const Clock &clock, PlatformServices &platform);
 
     // Runs Form_Load and shows the dialog modally; returns when it is unloaded.
     int exec() override;
@@ -32,13 +31,8 @@ private:
     void cmdCancel_Click();
 
     QString proposedTime() const;
-    void centreOverOwner();
 
     const Clock &m_clock;
-    QLabel *Label1 = nullptr;
     QComboBox *cmbTimeSet = nullptr;
-    QPushButton *cmdOK = nullptr;
-    QPushButton *cmdCancel = nullptr;
-    QLabel *Label2 = nullptr;
     QLineEdit *txtYouken = nullptr;
 };

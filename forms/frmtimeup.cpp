@@ -1,16 +1,14 @@
 #include "frmtimeup.h"
 
-#include "dialogfont.h"
+#include "formkit.h"
 #include "module1.h"
 #include "services.h"
-#include "twips.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
-#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -18,6 +16,12 @@
 namespace {
 const QColor kLightYellow(255, 255, 192);
 const QColor kDarkRed(64, 0, 0);
+
+// The window and its controls, in twips: the window's client area and each control's place.
+const Control kLayout[] = {{"frmTimeUp", {0, 0, 2985, 1170}},
+                           {"lblYouken", {660, 300, 2175, 240}},
+                           {"cmdOK", {1200, 780, 855, 315}},
+                           {"Image1", {120, 120, 480, 480}}};
 } // namespace
 
 frmTimeUp::frmTimeUp(PlatformServices &platform)
@@ -30,22 +34,14 @@ frmTimeUp::frmTimeUp(PlatformServices &platform)
     // while the alarm rings would end the program under the user's hands.
     setAttribute(Qt::WA_QuitOnClose, true);
     setObjectName(QStringLiteral("frmTimeUp"));
-    KeepOffTaskbar(this);
+    m_platform.KeepOffTaskbar(this);
     setFont(dialogFont());
 
-    lblYouken = new QLabel(QStringLiteral("Label1"), this);
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    Image1 = new QLabel(this);
+    lblYouken = makeControl<QLabel>(this, "lblYouken", QStringLiteral("Label1"));
+    auto *cmdOK = makeControl<QPushButton>(this, "cmdOK", QStringLiteral("OK"));
+    auto *Image1 = makeControl<QLabel>(this, "Image1");
 
-    lblYouken->setObjectName(QStringLiteral("lblYouken"));
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    Image1->setObjectName(QStringLiteral("Image1"));
-
-    QPalette label = lblYouken->palette();
-    label.setColor(QPalette::Window, kLightYellow);
-    label.setColor(QPalette::WindowText, kDarkRed);
-    lblYouken->setPalette(label);
-    lblYouken->setAutoFillBackground(true);
+    setColours(lblYouken, kDarkRed, kLightYellow);
     lblYouken->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // The note is shown as typed, never interpreted as markup.
     lblYouken->setTextFormat(Qt::PlainText);
@@ -57,10 +53,7 @@ frmTimeUp::frmTimeUp(PlatformServices &platform)
     cmdOK->setAccessibleName(cmdOK->text());
     Image1->setAccessibleName(QStringLiteral("アラーム"));
 
-    setFixedSize(twipsToPx(2985, 1170));
-    lblYouken->setGeometry(TwipsRect{660, 300, 2175, 240}.toPx());
-    cmdOK->setGeometry(TwipsRect{1200, 780, 855, 315}.toPx());
-    Image1->setGeometry(TwipsRect{120, 120, 480, 480}.toPx());
+    layOut(this, kLayout);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmTimeUp::cmdOK_Click);
 
@@ -83,7 +76,8 @@ void frmTimeUp::Show()
 
 void frmTimeUp::Form_Load()
 {
-    centreOnScreen();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        centreIn(this, screen->geometry());
     lblYouken->setText(gYouken.isEmpty() ? QStringLiteral("予定時間です。") : gYouken);
     m_platform.sndPlaySoundA(gSoundFile, SND_ASYNC);
     m_platform.SetTopMost(this, true);
@@ -113,27 +107,6 @@ void frmTimeUp::paintEvent(QPaintEvent *)
     QPainter(this).fillRect(rect(), kLightYellow);
 }
 
-// Centres the window by its outer size. Until the window manager has framed it, its frame
-// is unknown; the frame of a window that is framed already stands in for it, as the window
-// manager decorates them alike.
-void frmTimeUp::centreOnScreen()
-{
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QSize frame = frameGeometry().size() - size();
-    for (const QWidget *other : QApplication::topLevelWidgets()) {
-        if (!frame.isNull())
-            break;
-        if (other != this && other->isVisible())
-            frame = other->frameGeometry().size() - other->size();
-    }
-    const QRect area = screen->geometry();
-    const QSize outer = size() + frame;
-    move(area.left() + (area.width() - outer.width()) / 2,
-         area.top() + (area.height() - outer.height()) / 2);
-}
-
 void frmTimeUp::Ready()
 {
     // Made as it will be shown, above the others: a native window whose stays-on-top hint
@@ -141,10 +114,7 @@ void frmTimeUp::Ready()
     setWindowFlag(Qt::WindowStaysOnTopHint);
     // Its title bar needs only the small sizes of the program's icon, and the window manager
     // reads every size a window carries when it maps it.
-    QIcon icon;
-    for (int size : {16, 32})
-        icon.addFile(QStringLiteral(":/icons/alarm-clock-%1.png").arg(size));
-    setWindowIcon(icon);
+    setWindowIcon(programIcon({16, 32}));
     ensurePolished();
     winId();
 }

@@ -4,7 +4,6 @@
 
 class PlatformServices;
 class QLabel;
-class QPushButton;
 
 // The window that rings. It has no owner and deletes itself when unloaded (OK, Enter or the
 // title bar's close), so the main window holds it in a QPointer and makes it ahead of the ring.
@@ -27,11 +26,8 @@ protected:
 private:
     void Form_Load();
     void cmdOK_Click();
-    void centreOnScreen();
 
     PlatformServices &m_platform;
     bool m_loaded = false;
     QLabel *lblYouken = nullptr;
-    QPushButton *cmdOK = nullptr;
-    QLabel *Image1 = nullptr;
 };

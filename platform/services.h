@@ -1,9 +1,10 @@
 #pragma once
 
 #include "module1api.h"
+#include "programdir.h"
 
-// The platform calls the windows make, behind one interface so that window tests can
-// count and order them without an X server or an audio device.
+// Every platform call the windows make, behind one interface so that window tests can count
+// and order them without an X server or an audio device.
 class PlatformServices
 {
 public:
@@ -12,9 +13,11 @@ public:
     virtual void FlashWindow(HWND hWnd, bool bInvert) = 0;
     virtual void sndPlaySoundA(const QString &path, unsigned flags) = 0;
     virtual void PrepareSound() = 0;
+    virtual void KeepOffTaskbar(HWND hWnd) = 0;
+    virtual QString programDirectory() = 0;
 };
 
-// The real thing: forwards to the functions of module1api.h.
+// The real thing: forwards to the functions of module1api.h and programdir.h.
 class SystemServices final : public PlatformServices
 {
 public:
@@ -25,4 +28,6 @@ public:
         ::sndPlaySoundA(path, flags);
     }
     void PrepareSound() override { ::PrepareSound(); }
+    void KeepOffTaskbar(HWND hWnd) override { ::KeepOffTaskbar(hWnd); }
+    QString programDirectory() override { return ::programDirectory(); }
 };

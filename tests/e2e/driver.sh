@@ -1,6 +1,6 @@
 # Sourced by the end-to-end scripts, after scripts/xsession.sh: runs the real program on the
 # private X server with a clock the script can set and step, and works its windows the way a
-# user does (xdotool clicks and keys).
+# user does from the keyboard (xdotool keys).
 #
 # Gives them: say and fail (set e2e_name first); faketime_lib; a fake clock (fake_clock_to,
 # step_clock_to, fake_clock_by, fake_epoch_ms, fake_time_of_day; tick_shown); start_program,
@@ -130,36 +130,47 @@ window_appears() { alive && find_window "$1" >/dev/null; }
 wait_main_window() {
     wait_for 30 window_appears "ｱﾗｰﾑ時計" || fail "the main window did not appear"
     main=$(find_window "ｱﾗｰﾑ時計")
+    main_focus=set
 }
 
-# Client coordinates of the controls' centres, from the windows' twips tables.
-set_alarm_at=(180 14)
-go_taskbar_at=(180 42)
-close_at=(180 70)
-timeup_ok_at=(108 62)
-
-click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 # activate WINDOW: asks the window manager to activate it and waits a little for that. xdotool's
 # own wait gives up only after 15 s, for instance on a window that a modal dialog blocks.
 activate() { timeout 3 xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true; }
-# press WINDOW X Y CHECK...: activates the window and clicks until CHECK holds; a window that
-# has only just been mapped may not take the first click.
+active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
+# press WINDOW KEYS CHECK...: activates the window (without a window manager, gives it the
+# keyboard), presses the keys (xdotool's names, in one word) and waits until CHECK holds. The keys
+# go once only: a second Tab would move the focus on.
 press() {
-    local window=$1 x=$2 y=$3 attempt
-    shift 3
-    for attempt in 1 2 3; do
+    local window=$1 keys=$2
+    shift 2
+    if [[ $(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) == *"window id"* ]]; then
         activate "$window"
-        click "$window" "$x" "$y"
-        wait_for 3 "$@" && return 0
-    done
-    return 1
+    else
+        xdotool windowfocus --sync "$window" 2>/dev/null || true
+    fi
+    wait_for 5 has_focus "$window" || return 1
+    xdotool key $keys
+    wait_for 10 "$@"
+}
+# The main window's buttons, in tab order ｱﾗｰﾑｾｯﾄ, ﾀｽｸﾊﾞｰへ (only while an alarm is set) and
+# 閉じる; space presses the one with the focus. The focus starts on ｱﾗｰﾑｾｯﾄ and stays on the
+# button pressed last: $main_focus, set or taskbar.
+# press_main BUTTON CHECK...: moves the focus to BUTTON (set, taskbar or close) and presses it.
+press_main() {
+    local keys=space
+    case $main_focus:$1 in
+    set:taskbar | taskbar:close) keys="Tab space" ;;
+    set:close | taskbar:set) keys="shift+Tab space" ;;
+    esac
+    main_focus=$1
+    shift
+    press "$main" "$keys" "$@"
 }
 
 minimised() { state_of "$main" | grep -q _NET_WM_STATE_HIDDEN; }
-# minimise: presses ﾀｽｸﾊﾞｰへ until the main window is minimised.
-minimise() {
-    press "$main" "${go_taskbar_at[@]}" minimised || fail "ﾀｽｸﾊﾞｰへ did not minimise the main window"
-}
+# minimise: presses ﾀｽｸﾊﾞｰへ, which minimises the main window.
+minimise() { press_main taskbar minimised || fail "ﾀｽｸﾊﾞｰへ did not minimise the main window"; }
 # restore: activates the main window and waits until it is minimised no more.
 restore() {
     xdotool windowactivate "$main" 2>/dev/null || true
@@ -170,8 +181,7 @@ restore() {
 dialog_gone() { ! viewable "$dialog"; }
 # open_dialog: presses ｱﾗｰﾑｾｯﾄ and sets $dialog.
 open_dialog() {
-    press "$main" "${set_alarm_at[@]}" window_appears "ｱﾗｰﾑ時刻設定" ||
-        fail "the set-time dialog did not open"
+    press_main set window_appears "ｱﾗｰﾑ時刻設定" || fail "the set-time dialog did not open"
     dialog=$(find_window "ｱﾗｰﾑ時刻設定")
 }
 # set_alarm TEXT [NOTE]: types TEXT over the proposal (and NOTE into the note) and presses Enter,
@@ -231,16 +241,13 @@ timeup_up() { alive && timeup=$(find_window "Time UP"); }
 # wait_for_timeup SECONDS: waits for a time-up window and sets $timeup.
 wait_for_timeup() { wait_for "$1" timeup_up; }
 timeup_gone() { ! viewable "$timeup"; }
-# close_timeup: presses its OK.
-close_timeup() {
-    press "$timeup" "${timeup_ok_at[@]}" timeup_gone || fail "OK did not close the Time UP window"
-}
+# close_timeup: presses its OK, the one control that takes the focus.
+close_timeup() { press "$timeup" space timeup_gone || fail "OK did not close the Time UP window"; }
 
 ended() { ! alive; }
 # stop_program: presses 閉じる and fails unless the program ends with status 0.
 stop_program() {
-    activate "$main"
-    press "$main" "${close_at[@]}" ended || wait_for 20 ended || fail "閉じる did not end the program"
+    press_main close ended || wait_for 20 ended || fail "閉じる did not end the program"
     local status=0
     wait "$app" || status=$?
     [ "$status" -eq 0 ] || fail "the program exited with status $status"

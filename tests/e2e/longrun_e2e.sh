@@ -134,6 +134,7 @@ set_alarm_cycle() {
 # ﾀｽｸﾊﾞｰへ from the keyboard: one tab on from ｱﾗｰﾑｾｯﾄ.
 minimise_by_keys() {
     xdotool key Tab Return
+    main_focus=taskbar
     wait_for 10 minimised || fail "ﾀｽｸﾊﾞｰへ did not minimise the main window"
 }
 # Back from the taskbar, with the focus on ｱﾗｰﾑｾｯﾄ again.
@@ -142,6 +143,7 @@ restore_with_focus() {
     wait_for 10 focused_on is_main || fail "the main window did not come back from the taskbar"
     ! minimised || fail "the main window is still minimised"
     xdotool key shift+Tab
+    main_focus=set
 }
 
 timeups_shown() { xdotool search --onlyvisible --name '^Time UP$' 2>/dev/null || true; }

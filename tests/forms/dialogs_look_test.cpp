@@ -1,5 +1,6 @@
-// How the two dialogs' texts come out on screen: Japanese glyphs, captions that fit, and
-// screenshots (under a real X server only).
+// How the windows come out on screen: controls laid out apart with captions that fit, Japanese
+// glyphs, and screenshots (under a real X server only).
+#include "alarmform.h"
 #include "fakeclock.h"
 #include "fakeservices.h"
 #include "frmsettime.h"
@@ -23,6 +24,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -34,7 +37,8 @@ void withSetTime(const std::function<void(frmSetTime &)> &see)
     QWidget owner;
     owner.setGeometry(200, 200, 420, 170);
     owner.show();
-    frmSetTime dialog(&owner, clock);
+    FakeServices services;
+    frmSetTime dialog(&owner, clock, services);
     QTimer::singleShot(0, &dialog, [&] {
         see(dialog);
         dialog.reject();
@@ -51,6 +55,18 @@ void withTimeUp(const std::function<void(frmTimeUp &)> &see)
     window->Show();
     see(*window);
     delete window;
+}
+
+// Runs see on the main window once its clock shows the time.
+void withMain(const std::function<void(AlarmForm &)> &see)
+{
+    FakeClock clock;
+    clock.set(23, 58, 58);
+    FakeServices services;
+    AlarmForm form(clock, services);
+    form.show();
+    form.Timer1_Timer();
+    see(form);
 }
 
 QString textOf(const QWidget *w)
@@ -134,14 +150,44 @@ void expectCaptionFits(const QWidget *w, const QString &text)
         << w->objectName().toStdString() << ": " << text.toStdString();
 }
 
-TEST(DialogCaptions, EveryCaptionFitsItsControl)
+using Captions = std::vector<std::pair<const char *, const char *>>;
+
+// Every control of the window lies inside its client area and clear of every other control, and
+// what it shows fits the room it draws it in; the fixed captions read as given.
+void expectLaidOut(const QWidget &form, const Captions &captions)
 {
-    withSetTime([](frmSetTime &dialog) {
-        for (const char *name : {"Label1", "Label2", "cmdOK", "cmdCancel"}) {
-            const auto *w = dialog.findChild<QWidget *>(QLatin1String(name));
-            ASSERT_NE(w, nullptr) << name;
-            expectCaptionFits(w, textOf(w));
+    const QWidgetList controls = form.findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    EXPECT_GE(controls.size(), 3);
+    for (const QWidget *w : controls) {
+        const std::string name = w->objectName().toStdString();
+        EXPECT_TRUE(form.rect().contains(w->geometry())) << name;
+        for (const QWidget *other : controls) {
+            EXPECT_TRUE(w == other || !w->geometry().intersects(other->geometry()))
+                << name << " overlaps " << other->objectName().toStdString();
         }
+        if (!textOf(w).isEmpty())
+            expectCaptionFits(w, textOf(w));
+    }
+    for (const auto &[name, caption] : captions) {
+        const auto *w = form.findChild<QWidget *>(QLatin1String(name));
+        ASSERT_NE(w, nullptr) << name;
+        EXPECT_EQ(textOf(w), QString::fromUtf8(caption)) << name;
+    }
+}
+
+TEST(FormLayout, ControlsInsideApartWithCaptionsThatFit)
+{
+    withMain([](AlarmForm &form) {
+        expectLaidOut(form, {{"Label2", "ｱﾗｰﾑ 時刻"},
+                             {"cmdSetAlarm", "ｱﾗｰﾑｾｯﾄ"},
+                             {"cmdGoTaskBar", "ﾀｽｸﾊﾞｰへ"},
+                             {"cmdClose", "閉じる"},
+                             {"lblTime", "23:58:58"}});
+    });
+    withSetTime([](frmSetTime &dialog) {
+        expectLaidOut(
+            dialog,
+            {{"Label1", "時刻"}, {"cmdOK", "OK"}, {"cmdCancel", "ｷｬﾝｾﾙ"}, {"Label2", "用件"}});
         const auto *combo = dialog.findChild<QComboBox *>("cmbTimeSet");
         ASSERT_NE(combo, nullptr);
         ASSERT_EQ(combo->count(), 48);
@@ -149,11 +195,7 @@ TEST(DialogCaptions, EveryCaptionFitsItsControl)
             expectCaptionFits(combo->lineEdit(), combo->itemText(i));
     });
     withTimeUp([](frmTimeUp &window) {
-        for (const char *name : {"lblYouken", "cmdOK"}) {
-            const auto *w = window.findChild<QWidget *>(QLatin1String(name));
-            ASSERT_NE(w, nullptr) << name;
-            expectCaptionFits(w, textOf(w));
-        }
+        expectLaidOut(window, {{"lblYouken", "予定時間です。"}, {"cmdOK", "OK"}});
     });
 }
 
@@ -192,7 +234,8 @@ TEST(DialogScreenshots, SavesEachWindow)
     owner.setGeometry(300, 200, 280, 160);
     owner.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner, 5000));
-    frmSetTime dialog(&owner, clock);
+    FakeServices services;
+    frmSetTime dialog(&owner, clock, services);
     bool saved = false;
     QTimer::singleShot(0, &dialog, [&] {
         saved = saveFramed(dialog, folder + "/frmSetTime.png");
@@ -201,7 +244,6 @@ TEST(DialogScreenshots, SavesEachWindow)
     dialog.exec();
     EXPECT_TRUE(saved) << "frmSetTime.png";
 
-    FakeServices services;
     gYouken.clear();
     QPointer<frmTimeUp> window = new frmTimeUp(services);
     window->Show();

@@ -1,7 +1,7 @@
 #include "fakeclock.h"
+#include "fakeservices.h"
 #include "frmsettime.h"
 #include "module1.h"
-#include "twips.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -50,7 +50,7 @@ protected:
     // the dialog open fails the test instead of hanging it.
     int open(const std::function<void(frmSetTime &)> &answer)
     {
-        frmSetTime dialog(&owner, clock);
+        frmSetTime dialog(&owner, clock, services);
         bool answered = false;
         QTimer::singleShot(0, &dialog, [&] {
             answered = true;
@@ -92,6 +92,7 @@ protected:
     }
 
     CountingClock clock;
+    FakeServices services;
     QWidget owner;
 };
 
@@ -113,7 +114,7 @@ TEST_F(SetTimeTest, ReloadsOnEveryOpening)
 {
     look([](frmSetTime &) {});
     clock.fake.set(15, 45, 0);
-    frmSetTime dialog(&owner, clock);
+    frmSetTime dialog(&owner, clock, services);
     for (int opening = 0; opening < 2; ++opening) {
         QTimer::singleShot(0, &dialog, [&] {
             EXPECT_EQ(combo(dialog)->count(), 48);
@@ -441,49 +442,6 @@ TEST_F(SetTimeTest, WindowIsAFixedToolWindowWithItsCaption)
         EXPECT_FALSE(flags & Qt::WindowContextHelpButtonHint);
         EXPECT_EQ(dialog.size(), QSize(214, 104));
         EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
-    });
-}
-
-struct ControlRow
-{
-    const char *name;
-    TwipsRect twips;
-    bool sizesToText;
-    const char *caption;
-};
-
-const std::vector<ControlRow> kSetTimeControls = {
-    {"Label1", {240, 180, 360, 180}, true, "時刻"},
-    {"cmbTimeSet", {720, 120, 1335, 300}, false, nullptr},
-    {"cmdOK", {1020, 1140, 975, 315}, false, "OK"},
-    {"cmdCancel", {2100, 1140, 975, 315}, false, "ｷｬﾝｾﾙ"},
-    {"Label2", {240, 795, 360, 180}, true, "用件"},
-    {"txtYouken", {720, 720, 2355, 285}, false, nullptr},
-};
-
-TEST_F(SetTimeTest, ControlsSitWhereTheLayoutTableSays)
-{
-    look([](frmSetTime &dialog) {
-        for (const ControlRow &row : kSetTimeControls) {
-            const QWidget *w = child<QWidget>(dialog, row.name);
-            ASSERT_NE(w, nullptr);
-            if (row.sizesToText) {
-                EXPECT_EQ(w->pos(), row.twips.toPx().topLeft()) << row.name;
-                EXPECT_EQ(w->size(), w->sizeHint()) << row.name;
-            } else {
-                EXPECT_EQ(w->geometry(), row.twips.toPx()) << row.name;
-            }
-            if (row.caption) {
-                const auto *label = qobject_cast<const QLabel *>(w);
-                const auto *button = qobject_cast<const QPushButton *>(w);
-                EXPECT_EQ(label ? label->text() : button->text(), row.caption) << row.name;
-            }
-        }
-        // The labels grow with their text; they must not reach the fields next to them.
-        EXPECT_LT(child<QLabel>(dialog, "Label1")->geometry().right(), combo(dialog)->x());
-        EXPECT_LT(child<QLabel>(dialog, "Label2")->geometry().right(), note(dialog)->x());
-        EXPECT_LE(child<QLabel>(dialog, "Label2")->geometry().bottom(),
-                  child<QPushButton>(dialog, "cmdOK")->y());
     });
 }
 

@@ -6,7 +6,8 @@
 
 #include <vector>
 
-// Records every platform call in order instead of touching X11 or audio.
+// Records the platform calls a test counts, in order, instead of touching X11 or audio; the
+// program's directory is a fixed one.
 class FakeServices final : public PlatformServices
 {
 public:
@@ -34,6 +35,8 @@ public:
     }
 
     void PrepareSound() override { calls.push_back({Kind::PrepareSound, nullptr, false, {}, 0}); }
+    void KeepOffTaskbar(HWND) override {}
+    QString programDirectory() override { return QStringLiteral("/opt/アラーム"); }
 
     int count(Kind kind) const
     {
