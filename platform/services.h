@@ -1,7 +1,8 @@
 #pragma once
 
 #include "module1api.h"
-#include "programdir.h"
+
+#include <QCoreApplication>
 
 // Every platform call the windows make, behind one interface so that window tests can count
 // and order them without an X server or an audio device.
@@ -14,10 +15,12 @@ public:
     virtual void sndPlaySoundA(const QString &path, unsigned flags) = 0;
     virtual void PrepareSound() = 0;
     virtual void KeepOffTaskbar(HWND hWnd) = 0;
+    // The directory that holds the running executable, without a trailing separator (unless it
+    // is the root directory).
     virtual QString programDirectory() = 0;
 };
 
-// The real thing: forwards to the functions of module1api.h and programdir.h.
+// The real thing: forwards to the functions of module1api.h and to Qt.
 class SystemServices final : public PlatformServices
 {
 public:
@@ -29,5 +32,5 @@ public:
     }
     void PrepareSound() override { ::PrepareSound(); }
     void KeepOffTaskbar(HWND hWnd) override { ::KeepOffTaskbar(hWnd); }
-    QString programDirectory() override { return ::programDirectory(); }
+    QString programDirectory() override { return QCoreApplication::applicationDirPath(); }
 };

@@ -3,7 +3,7 @@
 #include "audio.h"
 #include "clock.h"
 #include "module1api.h"
-#include "programdir.h"
+#include "services.h"
 #include "startup.h"
 
 #include <QCoreApplication>
@@ -39,7 +39,7 @@ TEST(SystemClock, ReadsLocalTimeOfDay)
 
 TEST(ProgramDirectory, IsTheExecutablesFolderWithoutTrailingSeparator)
 {
-    const QString dir = programDirectory();
+    const QString dir = SystemServices().programDirectory();
     EXPECT_EQ(dir,
               QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2));
     EXPECT_FALSE(dir.endsWith(QLatin1Char('/')));

@@ -1,8 +1,0 @@
-#include "programdir.h"
-
-#include <QCoreApplication>
-
-QString programDirectory()
-{
-    return QCoreApplication::applicationDirPath();
-}
