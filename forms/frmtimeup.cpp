@@ -109,8 +109,7 @@ void frmTimeUp::paintEvent(QPaintEvent *)
 
 void frmTimeUp::Ready()
 {
-    // Made as it will be shown, above the others: a native window whose stays-on-top hint
-    // changed before its first map would be made anew when it is shown.
+    // Made as it will be shown, above the others, so that the ring changes nothing but the map.
     setWindowFlag(Qt::WindowStaysOnTopHint);
     // Its title bar needs only the small sizes of the program's icon, and the window manager
     // reads every size a window carries when it maps it.
