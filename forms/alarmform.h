@@ -21,15 +21,13 @@ public:
     AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *parent = nullptr);
     ~AlarmForm() override;
 
-    // The clock's tick, public so that tests can drive it without waiting for real time.
-    void Timer1_Timer();
-
 protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void Timer1_Timer();
     void cmdSetAlarm_Click();
     void cmdGoTaskBar_Click();
     void cmdClose_Click();

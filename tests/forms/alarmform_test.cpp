@@ -156,7 +156,8 @@ protected:
     void tickAt(int h, int m, int s, int ms = 0)
     {
         clock.set(h, m, s, ms);
-        form->Timer1_Timer();
+        // The tick the timer would deliver, at once.
+        emit child<WallClockTimer>("Timer1")->timeout();
     }
 
     FakeClock clock;

@@ -6,6 +6,7 @@
 #include "frmsettime.h"
 #include "frmtimeup.h"
 #include "module1.h"
+#include "wallclocktimer.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -65,7 +66,7 @@ void withMain(const std::function<void(AlarmForm &)> &see)
     FakeServices services;
     AlarmForm form(clock, services);
     form.show();
-    form.Timer1_Timer();
+    emit form.findChild<WallClockTimer *>(QStringLiteral("Timer1"))->timeout();
     see(form);
 }
 
