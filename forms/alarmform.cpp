@@ -27,7 +27,7 @@ const QString kBadTime = QStringLiteral("時刻の指定が正しくありませ
 // The window and its controls, in twips: the window's client area and each control's place.
 const Control kLayout[] = {
     {"AlarmForm", {0, 0, 3540, 1785}},      {"lblTime", {180, 120, 1455, 345}},
-    {"lblYouken", {180, 1380, 3135, 315}},  {"Label2", {240, 780, 1095, 240}},
+    {"lblYouken", {180, 1380, 3135, 315}},  {"Label2", {240, 780, 1095, 255}},
     {"cmdSetAlarm", {2100, 60, 1215, 315}}, {"cmdGoTaskBar", {2100, 480, 1215, 315}},
     {"cmdClose", {2100, 900, 1215, 315}},   {"lblAlarm", {180, 1020, 1215, 315}}};
 

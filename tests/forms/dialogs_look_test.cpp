@@ -21,6 +21,7 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
+#include <QtMath>
 
 #include <gtest/gtest.h>
 
@@ -151,6 +152,19 @@ void expectCaptionFits(const QWidget *w, const QString &text)
         << w->objectName().toStdString() << ": " << text.toStdString();
 }
 
+// What a control shows: a bare label its text, where its alignment puts it; anything else the
+// whole of it. A bare label may reach under its neighbour below its text.
+QRect shownArea(const QWidget *w)
+{
+    const auto *label = qobject_cast<const QLabel *>(w);
+    if (!label || label->autoFillBackground() || label->frameShape() != QFrame::NoFrame)
+        return w->geometry();
+    const QSizeF need = needed(w, label->text());
+    const QSize text(qCeil(need.width()), qCeil(need.height()));
+    return QStyle::alignedRect(Qt::LeftToRight, label->alignment(), text, label->contentsRect())
+        .translated(w->pos());
+}
+
 using Captions = std::vector<std::pair<const char *, const char *>>;
 
 // Every control of the window lies inside its client area and clear of every other control, and
@@ -163,7 +177,7 @@ void expectLaidOut(const QWidget &form, const Captions &captions)
         const std::string name = w->objectName().toStdString();
         EXPECT_TRUE(form.rect().contains(w->geometry())) << name;
         for (const QWidget *other : controls) {
-            EXPECT_TRUE(w == other || !w->geometry().intersects(other->geometry()))
+            EXPECT_TRUE(w == other || !shownArea(w).intersects(shownArea(other)))
                 << name << " overlaps " << other->objectName().toStdString();
         }
         if (!textOf(w).isEmpty())
