@@ -19,10 +19,9 @@ std::optional<QString> countdownCaption(TimeValue now, const AlarmValue &alarm,
 
     static const TimeValue oneMinute = *convert(u"00:01");
     const TimeValue remain = distance(now, *alarmTime);
-    QString strRemain = remain < oneMinute ? format(remain, TimeFormat::Ss) + QStringLiteral("秒")
-                                           : format(remain, TimeFormat::ShortTime);
-
-    QString caption = std::move(strRemain);
+    // The distance left or overdue, then which of the two.
+    QString caption = remain < oneMinute ? format(remain, TimeFormat::Ss) + QStringLiteral("秒")
+                                         : format(remain, TimeFormat::ShortTime);
     caption += nowAtOrBefore(now, *alarmTime) ? QStringLiteral(" 前") : QStringLiteral(" ｵｰﾊﾞｰ");
     if (!youken.isEmpty())
         caption += QStringLiteral(" 【") + youken + QStringLiteral("】");

@@ -4,7 +4,7 @@
 #include "module1.h"
 #include "services.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>

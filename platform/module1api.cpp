@@ -141,8 +141,7 @@ void KeepOffTaskbar(HWND hWnd)
     // every panel. It is written just before each map: the window manager drops it when the
     // window is hidden.
     WindowHook::install(hWnd, "alarmSkipTaskbar", QEvent::Show, [](QWidget *w) {
-        if (x11::available())
-            x11::setNetWmState(w, "_NET_WM_STATE_SKIP_TASKBAR", true);
+        x11::setNetWmState(w, "_NET_WM_STATE_SKIP_TASKBAR", true);
     });
 }
 
