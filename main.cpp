@@ -1,8 +1,9 @@
-#include "alarmform.h"
-#include "clock.h"
-#include "formkit.h"
-#include "services.h"
-#include "startup.h"
+#include "forms/alarmform.h"
+#include "forms/formkit.h"
+#include "platform/alarmsound.h"
+#include "platform/clock.h"
+#include "platform/desktopwindows.h"
+#include "platform/startup.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -28,13 +29,11 @@ int main(int argc, char *argv[])
     if (icon.isNull())
         icon = programIcon({16, 32, 48, 64, 128, 256});
     QApplication::setWindowIcon(icon);
-    // The main window decides when the program ends: a time-up window left open keeps it
-    // running after the main window is closed.
-    QApplication::setQuitOnLastWindowClosed(false);
 
     SystemClock clock;
-    SystemServices services;
-    AlarmForm form(clock, services);
+    EwmhWindows windows;
+    CanberraSound sound;
+    AlarmForm form(clock, windows, sound);
     form.show();
     return QApplication::exec();
 }

@@ -1,4 +1,4 @@
-#include "alarmvalue.h"
+#include "core/alarmvalue.h"
 
 bool AlarmValue::isEmpty() const
 {

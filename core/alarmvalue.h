@@ -1,6 +1,6 @@
 #pragma once
 
-#include "timevalue.h"
+#include "core/timevalue.h"
 
 #include <QString>
 

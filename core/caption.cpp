@@ -1,6 +1,6 @@
-#include "caption.h"
+#include "core/caption.h"
 
-#include "timetext.h"
+#include "core/timetext.h"
 
 std::optional<QString> countdownCaption(TimeValue now, const AlarmValue &alarm,
                                         const QString &youken)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "alarmvalue.h"
+#include "core/alarmvalue.h"
 
 #include <QString>
 

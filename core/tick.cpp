@@ -1,9 +1,9 @@
-#include "tick.h"
+#include "core/tick.h"
 
-#include "timetext.h"
+#include "core/timetext.h"
 
-TickActions ClockTick::Timer1_Timer(TimeValue now, QStringView lblTime, bool minimised,
-                                    const AlarmValue &alarm)
+TickActions ClockTick::decide(TimeValue now, QStringView lblTime, bool minimised,
+                              const AlarmValue &alarm)
 {
     TickActions actions;
 
@@ -21,13 +21,13 @@ TickActions ClockTick::Timer1_Timer(TimeValue now, QStringView lblTime, bool min
     } else if (nowBefore(now, alarm)) {
         // Armed again (after midnight, or the dialog is open): the attention the overdue alarm
         // asked for ends with it.
-        actions.endFlash = m_blnRang;
+        actions.endAttention = m_blnRang;
         m_blnRang = false;
     }
 
     if (minimised) {
         actions.refreshCaption = true;
-        actions.flash = nowAfter(now, alarm);
+        actions.demandAttention = nowAfter(now, alarm);
     } else {
         actions.clockText = std::move(nowText);
     }

@@ -1,4 +1,4 @@
-#include "tickschedule.h"
+#include "core/tickschedule.h"
 
 #include <algorithm>
 

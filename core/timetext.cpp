@@ -1,4 +1,4 @@
-#include "timetext.h"
+#include "core/timetext.h"
 
 #include <cstdlib>
 
@@ -172,10 +172,9 @@ std::optional<TimeValue> convert(QStringView text)
 
 namespace {
 
-QString twoDigits(long long n)
+QString twoDigits(int n)
 {
-    const QString digits = QString::number(std::llabs(n)).rightJustified(2, u'0');
-    return n < 0 ? u'-' + digits : digits;
+    return QString::number(n).rightJustified(2, u'0');
 }
 
 } // namespace

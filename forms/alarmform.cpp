@@ -1,13 +1,14 @@
-#include "alarmform.h"
+#include "forms/alarmform.h"
 
-#include "clock.h"
-#include "formkit.h"
-#include "frmsettime.h"
-#include "frmtimeup.h"
-#include "module1.h"
-#include "services.h"
-#include "timetext.h"
-#include "wallclocktimer.h"
+#include "core/alarmstate.h"
+#include "core/timetext.h"
+#include "forms/formkit.h"
+#include "forms/frmsettime.h"
+#include "forms/frmtimeup.h"
+#include "platform/alarmsound.h"
+#include "platform/clock.h"
+#include "platform/desktopwindows.h"
+#include "platform/wallclocktimer.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,7 +18,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 
 namespace {
 
@@ -65,11 +65,12 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)
 
 } // namespace
 
-AlarmForm::AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *parent)
+AlarmForm::AlarmForm(const Clock &clock, DesktopWindows &windows, AlarmSound &sound,
+                     QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      m_clock(clock), m_platform(platform)
+      m_clock(clock), m_windows(windows), m_sound(sound)
 {
     setObjectName(QStringLiteral("AlarmForm"));
     setFont(gothicFont(9));
@@ -138,7 +139,7 @@ AlarmForm::~AlarmForm()
 
 void AlarmForm::Form_Load()
 {
-    assignStartUp(m_platform.programDirectory());
+    assignStartUp(QCoreApplication::applicationDirPath());
 }
 
 void AlarmForm::Form_Resize()
@@ -169,7 +170,7 @@ void AlarmForm::cmdSetAlarm_Click()
     gAlarmTime = AlarmValue(lblAlarm->text());
     gYouken = lblYouken->text();
 
-    frmSetTime(this, m_clock, m_platform).exec();
+    frmSetTime(this, m_clock, m_windows).exec();
 
     lblAlarm->setText(QString());
     cmdGoTaskBar->setEnabled(false);
@@ -186,7 +187,7 @@ void AlarmForm::cmdSetAlarm_Click()
         Timer1->setEnabled(true);
         // An alarm that will ring: the sound output is made ready now, so the sound starts
         // on time then.
-        m_platform.PrepareSound();
+        m_sound.prepare();
         // So is the window that rings, which the ring then only maps.
         readyTimeUp();
     } else {
@@ -217,18 +218,17 @@ void AlarmForm::cmdClose_Click()
 void AlarmForm::Timer1_Timer()
 {
     const TimeValue now = TimeValue::ofDay(m_clock.secondsOfDay());
-    const TickActions actions =
-        m_tick.Timer1_Timer(now, lblTime->text(), isMinimized(), gAlarmTime);
+    const TickActions actions = m_tick.decide(now, lblTime->text(), isMinimized(), gAlarmTime);
     if (actions.ring)
         showTimeUp();
     if (actions.clockText)
         lblTime->setText(*actions.clockText);
     if (actions.refreshCaption)
         UpdateCaption();
-    if (actions.flash)
-        m_platform.FlashWindow(this, true);
-    if (actions.endFlash)
-        m_platform.FlashWindow(this, false);
+    if (actions.demandAttention)
+        m_windows.setDemandsAttention(this, true);
+    if (actions.endAttention)
+        m_windows.setDemandsAttention(this, false);
 }
 
 void AlarmForm::showTimeUp()
@@ -243,11 +243,11 @@ void AlarmForm::readyTimeUp()
 {
     if (m_frmTimeUp)
         return;
-    m_frmTimeUp = new frmTimeUp(m_platform);
-    connect(m_frmTimeUp, &QDialog::finished, this, &AlarmForm::quitWhenNoWindowLeft);
+    m_frmTimeUp = new frmTimeUp(m_windows, m_sound);
     connect(m_frmTimeUp, &QObject::destroyed, this, [this] {
         m_frmTimeUp = nullptr;
-        if (!m_unloaded && gAlarmTime.isTime())
+        // Not for a main window closed from its title bar: the program ends with Time UP.
+        if (isVisible() && gAlarmTime.isTime())
             readyTimeUp();
     });
     m_frmTimeUp->Ready();
@@ -271,16 +271,8 @@ void AlarmForm::showEvent(QShowEvent *event)
 
 void AlarmForm::closeEvent(QCloseEvent *event)
 {
-    // The title bar's close unloads this window alone: its clock stops, and the program ends
+    // The title bar's close unloads this window alone: its clock stops, and Qt ends the program
     // with the last window, so a time-up window still open keeps it running until its OK.
     Timer1->setEnabled(false);
-    m_unloaded = true;
     event->accept();
-    QTimer::singleShot(0, this, &AlarmForm::quitWhenNoWindowLeft);
-}
-
-void AlarmForm::quitWhenNoWindowLeft()
-{
-    if (m_unloaded && !(m_frmTimeUp && m_frmTimeUp->isVisible()))
-        QCoreApplication::quit();
 }

@@ -1,13 +1,14 @@
 #pragma once
 
-#include "caption.h"
-#include "tick.h"
+#include "core/caption.h"
+#include "core/tick.h"
 
 #include <QPointer>
 #include <QWidget>
 
+class AlarmSound;
 class Clock;
-class PlatformServices;
+class DesktopWindows;
 class QLabel;
 class QPushButton;
 class WallClockTimer;
@@ -18,7 +19,8 @@ class AlarmForm : public QWidget
 {
     Q_OBJECT
 public:
-    AlarmForm(const Clock &clock, PlatformServices &platform, QWidget *parent = nullptr);
+    AlarmForm(const Clock &clock, DesktopWindows &windows, AlarmSound &sound,
+              QWidget *parent = nullptr);
     ~AlarmForm() override;
 
 protected:
@@ -36,14 +38,13 @@ private:
     void UpdateCaption();
     void showTimeUp();
     void readyTimeUp();
-    void quitWhenNoWindowLeft();
 
     const Clock &m_clock;
-    PlatformServices &m_platform;
+    DesktopWindows &m_windows;
+    AlarmSound &m_sound;
     ClockTick m_tick;
     QPointer<frmTimeUp> m_frmTimeUp;
     bool m_shown = false;
-    bool m_unloaded = false;
 
     QLabel *lblTime = nullptr;
     QLabel *lblYouken = nullptr;

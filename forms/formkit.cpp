@@ -1,4 +1,4 @@
-#include "formkit.h"
+#include "forms/formkit.h"
 
 #include <QApplication>
 #include <QIcon>

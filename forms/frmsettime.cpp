@@ -1,10 +1,10 @@
-#include "frmsettime.h"
+#include "forms/frmsettime.h"
 
-#include "clock.h"
-#include "formkit.h"
-#include "module1.h"
-#include "services.h"
-#include "timetext.h"
+#include "core/alarmstate.h"
+#include "core/timetext.h"
+#include "forms/formkit.h"
+#include "platform/clock.h"
+#include "platform/desktopwindows.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -84,13 +84,13 @@ const Control kLayout[] = {{"frmSetTime", {0, 0, 3210, 1560}},    {"Label1", {24
 
 } // namespace
 
-frmSetTime::frmSetTime(QWidget *owner, const Clock &clock, PlatformServices &platform)
+frmSetTime::frmSetTime(QWidget *owner, const Clock &clock, DesktopWindows &windows)
     : QDialog(owner,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_clock(clock)
 {
     setObjectName(QStringLiteral("frmSetTime"));
-    platform.KeepOffTaskbar(this);
+    windows.keepOffTaskbar(this);
     setFont(dialogFont());
 
     auto *Label1 = makeControl<QLabel>(this, "Label1", QStringLiteral("時刻"));

@@ -3,7 +3,7 @@
 #include <QDialog>
 
 class Clock;
-class PlatformServices;
+class DesktopWindows;
 class QComboBox;
 class QLineEdit;
 
@@ -20,7 +20,7 @@ public:
     // the field is cut at once instead of being laid out for seconds.
     static constexpr int kTimeMaxLength = 64;
 
-    frmSetTime(QWidget *owner, const Clock &clock, PlatformServices &platform);
+    frmSetTime(QWidget *owner, const Clock &clock, DesktopWindows &windows);
 
     // Runs Form_Load and shows the dialog modally; returns when it is unloaded.
     int exec() override;

@@ -1,8 +1,9 @@
-#include "frmtimeup.h"
+#include "forms/frmtimeup.h"
 
-#include "formkit.h"
-#include "module1.h"
-#include "services.h"
+#include "core/alarmstate.h"
+#include "forms/formkit.h"
+#include "platform/alarmsound.h"
+#include "platform/desktopwindows.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -24,17 +25,18 @@ const Control kLayout[] = {{"frmTimeUp", {0, 0, 2985, 1170}},
                            {"Image1", {120, 120, 480, 480}}};
 } // namespace
 
-frmTimeUp::frmTimeUp(PlatformServices &platform)
-    : QDialog(nullptr,
-              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_platform(platform)
+frmTimeUp::frmTimeUp(DesktopWindows &windows, AlarmSound &sound)
+    // Above the other windows from the start, so that the ring only has to map it.
+    : QDialog(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      m_sound(sound)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     // Qt takes this away from owner-less tool windows. Without it, closing the main window
     // while the alarm rings would end the program under the user's hands.
-    setAttribute(Qt::WA_QuitOnClose, true);
+    setAttribute(Qt::WA_QuitOnClose);
     setObjectName(QStringLiteral("frmTimeUp"));
-    m_platform.KeepOffTaskbar(this);
+    windows.keepOffTaskbar(this);
     setFont(dialogFont());
 
     lblYouken = makeControl<QLabel>(this, "lblYouken", QStringLiteral("Label1"));
@@ -79,8 +81,7 @@ void frmTimeUp::Form_Load()
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         centreIn(this, screen->geometry());
     lblYouken->setText(gYouken.isEmpty() ? QStringLiteral("予定時間です。") : gYouken);
-    m_platform.sndPlaySoundA(gSoundFile, SND_ASYNC);
-    m_platform.SetTopMost(this, true);
+    m_sound.play(gSoundFile);
 }
 
 void frmTimeUp::cmdOK_Click()
@@ -109,8 +110,6 @@ void frmTimeUp::paintEvent(QPaintEvent *)
 
 void frmTimeUp::Ready()
 {
-    // Made as it will be shown, above the others, so that the ring changes nothing but the map.
-    setWindowFlag(Qt::WindowStaysOnTopHint);
     // Its title bar needs only the small sizes of the program's icon, and the window manager
     // reads every size a window carries when it maps it.
     setWindowIcon(programIcon({16, 32}));

@@ -2,7 +2,8 @@
 
 #include <QDialog>
 
-class PlatformServices;
+class AlarmSound;
+class DesktopWindows;
 class QLabel;
 
 // The window that rings. It has no owner and deletes itself when unloaded (OK, Enter or the
@@ -11,11 +12,11 @@ class frmTimeUp : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmTimeUp(PlatformServices &platform);
+    frmTimeUp(DesktopWindows &windows, AlarmSound &sound);
     // Makes the native window ahead of the ring, hidden, so that Show only loads and maps it.
     void Ready();
 
-    // The show operation: loads the window (message, sound, topmost) the first time, and
+    // The show operation: loads the window (message, sound) the first time, and
     // only shows it on later calls while it is open; either way it asks to be activated.
     void Show();
 
@@ -27,7 +28,7 @@ private:
     void Form_Load();
     void cmdOK_Click();
 
-    PlatformServices &m_platform;
+    AlarmSound &m_sound;
     bool m_loaded = false;
     QLabel *lblYouken = nullptr;
 };

@@ -1,7 +1,7 @@
-#include "wallclocktimer.h"
+#include "platform/wallclocktimer.h"
 
-#include "clock.h"
-#include "tickschedule.h"
+#include "core/tickschedule.h"
+#include "platform/clock.h"
 
 WallClockTimer::WallClockTimer(const Clock &clock, QObject *parent)
     : QObject(parent), m_clock(clock)
@@ -16,11 +16,6 @@ void WallClockTimer::setInterval(int msec)
     m_interval = msec;
     if (isEnabled())
         arm();
-}
-
-int WallClockTimer::interval() const
-{
-    return m_interval;
 }
 
 void WallClockTimer::setEnabled(bool enabled)

@@ -22,10 +22,10 @@ public:
     explicit WallClockTimer(const Clock &clock, QObject *parent = nullptr);
 
     void setInterval(int msec);
-    int interval() const;
     void setEnabled(bool enabled);
     bool isEnabled() const;
-    // Milliseconds until the armed wake-up, -1 when none is armed.
+    // Milliseconds until the armed wake-up, -1 when none is armed. Nothing in the program needs
+    // it; it is how the tests see where the timer is armed.
     int remainingTime() const;
 
 signals:

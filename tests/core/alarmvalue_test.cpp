@@ -1,5 +1,5 @@
-#include "alarmvalue.h"
-#include "module1.h"
+#include "core/alarmstate.h"
+#include "core/alarmvalue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "caption.h"
+#include "core/caption.h"
 
 #include <gtest/gtest.h>
 

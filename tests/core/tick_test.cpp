@@ -1,6 +1,6 @@
-#include "tick.h"
+#include "core/tick.h"
 
-#include "timetext.h"
+#include "core/timetext.h"
 
 #include <gtest/gtest.h>
 
@@ -36,13 +36,13 @@ public:
     AlarmValue gAlarmTime;
     qint64 ms = kPhaseMs;
 
-    std::vector<qint64> rings, bodies, flashes, flashEnds;
+    std::vector<qint64> rings, bodies, attention, attentionEnds;
     qint64 clockUpdates = 0;
 
     void step()
     {
         const TimeValue now = TimeValue::ofDay(ms / 1000);
-        const TickActions actions = tick.Timer1_Timer(now, lblTime, minimised, gAlarmTime);
+        const TickActions actions = tick.decide(now, lblTime, minimised, gAlarmTime);
         if (actions.ring)
             rings.push_back(ms);
         if (actions.clockText || actions.refreshCaption)
@@ -55,12 +55,12 @@ public:
         if (actions.refreshCaption) {
             ASSERT_TRUE(minimised);
         }
-        if (actions.flash) {
+        if (actions.demandAttention) {
             ASSERT_TRUE(actions.refreshCaption);
-            flashes.push_back(ms);
+            attention.push_back(ms);
         }
-        if (actions.endFlash)
-            flashEnds.push_back(ms);
+        if (actions.endAttention)
+            attentionEnds.push_back(ms);
         ms += 1000;
     }
 
@@ -98,7 +98,7 @@ TEST(Tick, RingsSevenTimesInAWeek)
     EXPECT_EQ(w.rings, expected);
     // The body runs once per displayed second in the normal state.
     EXPECT_EQ(w.clockUpdates, 7 * 86400);
-    EXPECT_TRUE(w.flashes.empty());
+    EXPECT_TRUE(w.attention.empty());
 }
 
 // The local clock does not always run on evenly: it is set by hand or by the network, jumps at
@@ -247,7 +247,7 @@ TEST(Tick, MinimisedBodyRunsEveryTick)
     EXPECT_EQ(countIn(w.bodies, at(1, 0, 0, 0), at(2, 0, 0, 0)), 86400 - 1);
 }
 
-TEST(Tick, FlashesOnlyWhileMinimisedAndAfterTheAlarmSecond)
+TEST(Tick, AsksForAttentionOnlyWhileMinimisedAndOverdue)
 {
     Window w;
     w.gAlarmTime = hms(7, 30);
@@ -255,26 +255,26 @@ TEST(Tick, FlashesOnlyWhileMinimisedAndAfterTheAlarmSecond)
     w.minimise();
     w.runUntil(at(0, 9, 0, 0, 500));
 
-    EXPECT_EQ(countIn(w.flashes, 0, at(0, 7, 30, 1)), 0) << "none before or during 07:30:00";
-    EXPECT_EQ(w.flashes.front(), at(0, 7, 30, 1, kPhaseMs));
-    EXPECT_EQ(countInSecond(w.flashes, at(0, 7, 30, 1)), 1);
-    EXPECT_EQ(countIn(w.flashes, at(0, 7, 30, 1), at(0, 9, 0, 0)), 90 * 60 - 1);
+    EXPECT_EQ(countIn(w.attention, 0, at(0, 7, 30, 1)), 0) << "none before or during 07:30:00";
+    EXPECT_EQ(w.attention.front(), at(0, 7, 30, 1, kPhaseMs));
+    EXPECT_EQ(countInSecond(w.attention, at(0, 7, 30, 1)), 1);
+    EXPECT_EQ(countIn(w.attention, at(0, 7, 30, 1), at(0, 9, 0, 0)), 90 * 60 - 1);
 
-    // Restored: the clock catches up at the next tick and the flashing stops.
+    // Restored: the clock catches up at the next tick and the attention is no longer asked for.
     w.restore();
     w.runUntil(at(0, 9, 0, 1, 500));
     EXPECT_EQ(w.lblTime, u"09:00:01"_s);
-    const auto flashesBefore = w.flashes.size();
+    const auto attentionBefore = w.attention.size();
     w.runUntil(at(0, 12, 0, 0));
-    EXPECT_EQ(w.flashes.size(), flashesBefore);
+    EXPECT_EQ(w.attention.size(), attentionBefore);
 
-    // Minimised again, the flash goes on until midnight, where the alarm is armed again and
-    // the attention ends.
+    // Minimised again, the attention is asked for until midnight, where the alarm is armed again
+    // and the attention ends.
     w.minimise();
     w.runUntil(at(1, 1, 0, 0));
-    EXPECT_EQ(countInSecond(w.flashes, at(0, 23, 59, 59)), 1);
-    EXPECT_EQ(countIn(w.flashes, at(1, 0, 0, 0), at(1, 1, 0, 0)), 0);
-    EXPECT_EQ(w.flashEnds, std::vector<qint64>{at(1, 0, 0, 0, kPhaseMs)});
+    EXPECT_EQ(countInSecond(w.attention, at(0, 23, 59, 59)), 1);
+    EXPECT_EQ(countIn(w.attention, at(1, 0, 0, 0), at(1, 1, 0, 0)), 0);
+    EXPECT_EQ(w.attentionEnds, std::vector<qint64>{at(1, 0, 0, 0, kPhaseMs)});
     EXPECT_EQ(w.rings.size(), 1u);
 }
 
@@ -289,8 +289,8 @@ TEST(Tick, NoAlarmAndTextAlarmsNeverRing)
         w.minimise();
         w.runUntil(at(2, 0, 0, 0));
         EXPECT_TRUE(w.rings.empty());
-        EXPECT_TRUE(w.flashes.empty());
-        EXPECT_TRUE(w.flashEnds.empty()) << "nothing to end without a ring";
+        EXPECT_TRUE(w.attention.empty());
+        EXPECT_TRUE(w.attentionEnds.empty()) << "nothing to end without a ring";
     }
 }
 
@@ -332,7 +332,7 @@ TEST(Tick, OpeningTheDialogAfterTheRingArmsTheAlarmAgain)
 
     w.gAlarmTime = AlarmValue(u"07:30"_s); // the dialog is open
     w.runUntil(at(0, 9, 0, 1, 200));
-    EXPECT_EQ(w.flashEnds, std::vector<qint64>{at(0, 9, 0, 1, kPhaseMs)});
+    EXPECT_EQ(w.attentionEnds, std::vector<qint64>{at(0, 9, 0, 1, kPhaseMs)});
     w.runUntil(at(0, 9, 0, 2, 500));
     w.gAlarmTime = hms(7, 30); // closed with the same time
     w.runUntil(at(0, 9, 0, 5));
@@ -359,13 +359,13 @@ TEST(Tick, TickInTheDisplayedSecondDoesNothing)
 {
     ClockTick tick;
     const TickActions none;
-    EXPECT_EQ(tick.Timer1_Timer(hms(7, 30), u"07:30:00", false, hms(7, 30)), none);
-    EXPECT_EQ(tick.Timer1_Timer(hms(7, 30), u"07:30:00", true, hms(7, 30)), none);
+    EXPECT_EQ(tick.decide(hms(7, 30), u"07:30:00", false, hms(7, 30)), none);
+    EXPECT_EQ(tick.decide(hms(7, 30), u"07:30:00", true, hms(7, 30)), none);
 
     TickActions ringing;
     ringing.ring = true;
     ringing.clockText = u"07:30:00"_s;
-    EXPECT_EQ(tick.Timer1_Timer(hms(7, 30), u"07:29:59", false, hms(7, 30)), ringing);
+    EXPECT_EQ(tick.decide(hms(7, 30), u"07:29:59", false, hms(7, 30)), ringing);
 }
 
 } // namespace

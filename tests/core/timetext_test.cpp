@@ -1,8 +1,7 @@
-#include "timetext.h"
+#include "core/timetext.h"
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -308,11 +307,8 @@ TEST(Format, Numbers)
         {0, NumberFormat::TwoDigits, u"00"_s},
         {5, NumberFormat::TwoDigits, u"05"_s},
         {30, NumberFormat::TwoDigits, u"30"_s},
-        // At least two digits: longer numbers and the sign are kept whole.
+        // At least two digits: a longer number is kept whole.
         {123, NumberFormat::TwoDigits, u"123"_s},
-        {-7, NumberFormat::TwoDigits, u"-07"_s},
-        {-7, NumberFormat::TwoDigitsColon, u"-07:"_s},
-        {std::numeric_limits<int>::min(), NumberFormat::TwoDigits, u"-2147483648"_s},
     };
     for (const NumberFormatRow &row : rows) {
         SCOPED_TRACE(row.number);

@@ -1,11 +1,11 @@
-#include "alarmform.h"
+#include "core/alarmstate.h"
+#include "core/timetext.h"
 #include "fakeclock.h"
-#include "fakeservices.h"
-#include "frmsettime.h"
-#include "frmtimeup.h"
-#include "module1.h"
-#include "timetext.h"
-#include "wallclocktimer.h"
+#include "fakedesktop.h"
+#include "forms/alarmform.h"
+#include "forms/frmsettime.h"
+#include "forms/frmtimeup.h"
+#include "platform/wallclocktimer.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -78,7 +78,7 @@ protected:
         QApplication::setQuitOnLastWindowClosed(false);
         gYouken.clear();
         clock.set(10, 2, 0);
-        form = std::make_unique<AlarmForm>(clock, services);
+        form = std::make_unique<AlarmForm>(clock, windows, sound);
         form->show();
     }
 
@@ -161,7 +161,8 @@ protected:
     }
 
     FakeClock clock;
-    FakeServices services;
+    FakeWindows windows;
+    FakeSound sound;
     std::unique_ptr<AlarmForm> form;
 };
 
@@ -169,13 +170,13 @@ TEST_F(AlarmFormTest, StartsWithNoAlarmAndTheClockRunning)
 {
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
     EXPECT_TRUE(gAlarmTime.isEmpty());
-    EXPECT_EQ(gSoundFile, "/opt/アラーム/MSREMIND.WAV") << "beside the program";
+    EXPECT_EQ(gSoundFile, QCoreApplication::applicationDirPath() + "/MSREMIND.WAV")
+        << "beside the program";
     EXPECT_EQ(label("lblTime"), QString());
     EXPECT_EQ(label("lblAlarm"), QString());
     EXPECT_EQ(label("lblYouken"), QString());
     EXPECT_FALSE(goTaskBarEnabled());
     EXPECT_TRUE(timerRunning());
-    EXPECT_EQ(child<WallClockTimer>("Timer1")->interval(), 1000);
     EXPECT_TRUE(timeUpWindows().isEmpty()) << "no time-up window without an alarm";
 }
 
@@ -250,7 +251,7 @@ TEST_P(AcceptedEntry, ShowsTheAlarmAndEnablesTheTaskBarButton)
     EXPECT_EQ(label("lblAlarm"), QString::fromUtf8(GetParam().shown));
     EXPECT_EQ(label("lblYouken"), QStringLiteral("会議"));
     EXPECT_TRUE(goTaskBarEnabled());
-    EXPECT_EQ(services.count(FakeServices::Kind::PrepareSound), 1);
+    EXPECT_EQ(sound.prepared, 1);
     // The window of the ring is made ahead, with its native window, and stays hidden.
     ASSERT_EQ(timeUpWindows().size(), 1);
     EXPECT_TRUE(timeUpWindows()[0]->testAttribute(Qt::WA_WState_Created));
@@ -270,7 +271,7 @@ TEST_F(AlarmFormTest, EmptyTimeRemovesTheAlarmButKeepsTheOldNote)
     setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
     const MessageSeen seen = setAlarm(QString(), QStringLiteral("別件"));
     EXPECT_FALSE(seen.shown);
-    EXPECT_EQ(services.count(FakeServices::Kind::PrepareSound), 1) << "only the accepted alarm";
+    EXPECT_EQ(sound.prepared, 1) << "only the accepted alarm";
     EXPECT_TRUE(gAlarmTime.isEmpty());
     EXPECT_EQ(label("lblAlarm"), QString());
     EXPECT_FALSE(goTaskBarEnabled());
@@ -296,8 +297,8 @@ TEST_F(AlarmFormTest, TextThatIsNoTimeIsRejectedWithAMessage)
     for (int s = 0; s < 5; ++s)
         tickAt(10, 30, s);
     EXPECT_EQ(timeUpWindow(), nullptr);
-    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 0);
-    EXPECT_EQ(services.count(FakeServices::Kind::PrepareSound), 1) << "only the accepted alarm";
+    EXPECT_EQ(sound.played.size(), 0);
+    EXPECT_EQ(sound.prepared, 1) << "only the accepted alarm";
 
     // The next opening starts as if no alarm had been set: it proposes the next half hour.
     EXPECT_EQ(proposedTime(), QStringLiteral("11:00"));
@@ -360,7 +361,7 @@ TEST_F(AlarmFormTest, MinimisingWithAnAlarmShowsTheCountdownAtOnce)
     EXPECT_TRUE(timerRunning());
 }
 
-TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheFlash)
+TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheAttention)
 {
     setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
     tickAt(10, 29, 58);
@@ -381,25 +382,23 @@ TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheFlash)
     EXPECT_EQ(timeUp->windowTitle(), QStringLiteral("Time UP"));
     EXPECT_EQ(timeUp->parentWidget(), nullptr);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("00秒 前 【会議】"));
-    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 1);
-    EXPECT_EQ(services.count(FakeServices::Kind::Flash), 0) << "not during the alarm's own second";
+    EXPECT_EQ(sound.played.size(), 1);
+    EXPECT_EQ(windows.attention.size(), 0) << "not during the alarm's own second";
 
     tickAt(10, 30, 1);
     tickAt(10, 30, 2);
     tickAt(10, 30, 3);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("03秒 ｵｰﾊﾞｰ 【会議】"));
-    EXPECT_EQ(services.count(FakeServices::Kind::Flash), 3);
-    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 1) << "rings once";
+    EXPECT_EQ(windows.attention.size(), 3);
+    EXPECT_EQ(sound.played.size(), 1) << "rings once";
     EXPECT_EQ(timeUpWindow(), timeUp);
 
     // After midnight the alarm is armed again, and the attention it asked for ends.
     tickAt(0, 0, 1);
-    EXPECT_EQ(services.count(FakeServices::Kind::Flash), 4);
-    for (size_t i = 0; const FakeServices::Call &call : services.calls) {
-        if (call.kind == FakeServices::Kind::Flash) {
-            EXPECT_EQ(call.hWnd, form.get());
-            EXPECT_EQ(call.flag, ++i < 4) << "flash " << i;
-        }
+    EXPECT_EQ(windows.attention.size(), 4);
+    for (int i = 0; const auto &[window, on] : windows.attention) {
+        EXPECT_EQ(window, form.get());
+        EXPECT_EQ(on, ++i < 4) << "request " << i;
     }
 
     form->showNormal();
@@ -427,7 +426,7 @@ TEST_F(AlarmFormTest, ARingWhileTheWindowIsStillOpenReusesItSilently)
     tickAt(0, 0, 1);
     tickAt(10, 30, 0);
     EXPECT_EQ(timeUpWindow(), first);
-    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 1);
+    EXPECT_EQ(sound.played.size(), 1);
     int shown = 0;
     for (QWidget *window : QApplication::topLevelWidgets())
         shown += qobject_cast<frmTimeUp *>(window) && window->isVisible();
@@ -443,7 +442,7 @@ TEST_F(AlarmFormTest, ARejectedEntryThenMinimisingLeavesTheCaption)
     tickAt(10, 30, 0);
     tickAt(23, 59, 59);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
-    EXPECT_EQ(services.count(FakeServices::Kind::Flash), 0);
+    EXPECT_EQ(windows.attention.size(), 0);
     EXPECT_EQ(timeUpWindow(), nullptr);
 }
 

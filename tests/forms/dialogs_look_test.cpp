@@ -1,12 +1,12 @@
 // How the windows come out on screen: controls laid out apart with captions that fit, Japanese
 // glyphs, and screenshots (under a real X server only).
-#include "alarmform.h"
+#include "core/alarmstate.h"
 #include "fakeclock.h"
-#include "fakeservices.h"
-#include "frmsettime.h"
-#include "frmtimeup.h"
-#include "module1.h"
-#include "wallclocktimer.h"
+#include "fakedesktop.h"
+#include "forms/alarmform.h"
+#include "forms/frmsettime.h"
+#include "forms/frmtimeup.h"
+#include "platform/wallclocktimer.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -39,8 +39,9 @@ void withSetTime(const std::function<void(frmSetTime &)> &see)
     QWidget owner;
     owner.setGeometry(200, 200, 420, 170);
     owner.show();
-    FakeServices services;
-    frmSetTime dialog(&owner, clock, services);
+    FakeWindows windows;
+    FakeSound sound;
+    frmSetTime dialog(&owner, clock, windows);
     QTimer::singleShot(0, &dialog, [&] {
         see(dialog);
         dialog.reject();
@@ -52,8 +53,9 @@ void withSetTime(const std::function<void(frmSetTime &)> &see)
 void withTimeUp(const std::function<void(frmTimeUp &)> &see)
 {
     gYouken.clear();
-    FakeServices services;
-    QPointer<frmTimeUp> window = new frmTimeUp(services);
+    FakeWindows windows;
+    FakeSound sound;
+    QPointer<frmTimeUp> window = new frmTimeUp(windows, sound);
     window->Show();
     see(*window);
     delete window;
@@ -64,8 +66,9 @@ void withMain(const std::function<void(AlarmForm &)> &see)
 {
     FakeClock clock;
     clock.set(23, 58, 58);
-    FakeServices services;
-    AlarmForm form(clock, services);
+    FakeWindows windows;
+    FakeSound sound;
+    AlarmForm form(clock, windows, sound);
     form.show();
     emit form.findChild<WallClockTimer *>(QStringLiteral("Timer1"))->timeout();
     see(form);
@@ -249,8 +252,9 @@ TEST(DialogScreenshots, SavesEachWindow)
     owner.setGeometry(300, 200, 280, 160);
     owner.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner, 5000));
-    FakeServices services;
-    frmSetTime dialog(&owner, clock, services);
+    FakeWindows windows;
+    FakeSound sound;
+    frmSetTime dialog(&owner, clock, windows);
     bool saved = false;
     QTimer::singleShot(0, &dialog, [&] {
         saved = saveFramed(dialog, folder + "/frmSetTime.png");
@@ -260,7 +264,7 @@ TEST(DialogScreenshots, SavesEachWindow)
     EXPECT_TRUE(saved) << "frmSetTime.png";
 
     gYouken.clear();
-    QPointer<frmTimeUp> window = new frmTimeUp(services);
+    QPointer<frmTimeUp> window = new frmTimeUp(windows, sound);
     window->Show();
     EXPECT_TRUE(saveFramed(*window, folder + "/frmTimeUp.png")) << "frmTimeUp.png";
     delete window;

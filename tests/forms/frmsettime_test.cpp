@@ -1,7 +1,7 @@
+#include "core/alarmstate.h"
 #include "fakeclock.h"
-#include "fakeservices.h"
-#include "frmsettime.h"
-#include "module1.h"
+#include "fakedesktop.h"
+#include "forms/frmsettime.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -50,7 +50,7 @@ protected:
     // the dialog open fails the test instead of hanging it.
     int open(const std::function<void(frmSetTime &)> &answer)
     {
-        frmSetTime dialog(&owner, clock, services);
+        frmSetTime dialog(&owner, clock, windows);
         bool answered = false;
         QTimer::singleShot(0, &dialog, [&] {
             answered = true;
@@ -92,7 +92,8 @@ protected:
     }
 
     CountingClock clock;
-    FakeServices services;
+    FakeWindows windows;
+    FakeSound sound;
     QWidget owner;
 };
 
@@ -114,7 +115,7 @@ TEST_F(SetTimeTest, ReloadsOnEveryOpening)
 {
     look([](frmSetTime &) {});
     clock.fake.set(15, 45, 0);
-    frmSetTime dialog(&owner, clock, services);
+    frmSetTime dialog(&owner, clock, windows);
     for (int opening = 0; opening < 2; ++opening) {
         QTimer::singleShot(0, &dialog, [&] {
             EXPECT_EQ(combo(dialog)->count(), 48);

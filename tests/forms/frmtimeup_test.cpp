@@ -1,8 +1,8 @@
+#include "core/alarmstate.h"
 #include "fakeclock.h"
-#include "fakeservices.h"
-#include "frmsettime.h"
-#include "frmtimeup.h"
-#include "module1.h"
+#include "fakedesktop.h"
+#include "forms/frmsettime.h"
+#include "forms/frmtimeup.h"
 
 #include <QApplication>
 #include <QImage>
@@ -27,7 +27,7 @@ protected:
     {
         gYouken.clear();
         gSoundFile = QStringLiteral("/opt/アラーム/MSREMIND.WAV");
-        window = new frmTimeUp(services);
+        window = new frmTimeUp(windows, sound);
     }
     void TearDown() override
     {
@@ -49,7 +49,8 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    FakeServices services;
+    FakeWindows windows;
+    FakeSound sound;
     QPointer<frmTimeUp> window;
 };
 
@@ -77,17 +78,13 @@ INSTANTIATE_TEST_SUITE_P(Table, TimeUpMessageTest,
                                          MessageRow{"会議", "会議"}, MessageRow{" ", " "},
                                          MessageRow{"歯医者 3時 🦷", "歯医者 3時 🦷"}));
 
-TEST_F(TimeUpTest, LoadPlaysTheSoundOnceThenMakesItselfTopmost)
+TEST_F(TimeUpTest, LoadPlaysTheSoundOnceAboveTheOtherWindows)
 {
     window->Show();
     EXPECT_TRUE(window->isVisible());
-    ASSERT_EQ(services.calls.size(), 2u);
-    EXPECT_EQ(services.calls[0].kind, FakeServices::Kind::Sound);
-    EXPECT_EQ(services.calls[0].path, "/opt/アラーム/MSREMIND.WAV");
-    EXPECT_EQ(services.calls[0].flags, SND_ASYNC);
-    EXPECT_EQ(services.calls[1].kind, FakeServices::Kind::TopMost);
-    EXPECT_EQ(services.calls[1].hWnd, window.data());
-    EXPECT_TRUE(services.calls[1].flag);
+    EXPECT_EQ(sound.played, QStringList{"/opt/アラーム/MSREMIND.WAV"});
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(windows.offTaskbar, QList<QWidget *>{window.data()});
 }
 
 TEST_F(TimeUpTest, ShowingItAgainWhileOpenDoesNotReload)
@@ -97,8 +94,7 @@ TEST_F(TimeUpTest, ShowingItAgainWhileOpenDoesNotReload)
     gYouken = QStringLiteral("別の用件");
     window->Show();
     window->Show();
-    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 1);
-    EXPECT_EQ(services.count(FakeServices::Kind::TopMost), 1);
+    EXPECT_EQ(sound.played.size(), 1);
     EXPECT_EQ(message(), "会議");
     EXPECT_TRUE(window->isVisible());
 }
@@ -110,10 +106,9 @@ TEST_F(TimeUpTest, EveryNewWindowLoadsAndRingsAgain)
     runDeferredDeletes();
     ASSERT_TRUE(window.isNull());
 
-    window = new frmTimeUp(services);
+    window = new frmTimeUp(windows, sound);
     window->Show();
-    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 2);
-    EXPECT_EQ(services.count(FakeServices::Kind::TopMost), 2);
+    EXPECT_EQ(sound.played.size(), 2);
 }
 
 // --- Unload -------------------------------------------------------------------------------
@@ -144,7 +139,7 @@ TEST_P(TimeUpCloseTest, UnloadsItself)
     EXPECT_FALSE(window->isVisible());
     runDeferredDeletes();
     EXPECT_TRUE(window.isNull());
-    EXPECT_EQ(services.count(FakeServices::Kind::Sound), 1);
+    EXPECT_EQ(sound.played.size(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TimeUpCloseTest,
@@ -200,7 +195,7 @@ TEST_F(TimeUpTest, TakesInputWhileTheSetTimeDialogIsOpen)
     main.show();
     field->setFocus();
     FakeClock clock;
-    frmSetTime dialog(&main, clock, services);
+    frmSetTime dialog(&main, clock, windows);
 
     QTimer::singleShot(0, &dialog, [&] {
         window->Show();
@@ -262,7 +257,7 @@ TEST_F(TimeUpTest, NextWindowsButtonDrawsWithTheSamePalette)
     runDeferredDeletes();
     ASSERT_TRUE(window.isNull());
 
-    window = new frmTimeUp(services);
+    window = new frmTimeUp(windows, sound);
     window->Show();
     EXPECT_EQ(child<QPushButton>("cmdOK")->palette().cacheKey(), first);
 }

@@ -1,9 +1,9 @@
 // Feeds arbitrary text to the time parser, read both as UTF-8 and as raw UTF-16 (which reaches
 // unpaired surrogates and any code unit), and checks what must hold for every input.
 
-#include "caption.h"
-#include "tick.h"
-#include "timetext.h"
+#include "core/caption.h"
+#include "core/tick.h"
+#include "core/timetext.h"
 
 #include <QString>
 
@@ -40,7 +40,7 @@ void checkText(const QString &text, TimeValue now)
 
     // A text alarm never rings, whatever it says.
     ClockTick tick;
-    CHECK(!tick.Timer1_Timer(now, text, false, AlarmValue(text)).ring);
+    CHECK(!tick.decide(now, text, false, AlarmValue(text)).ring);
 
     const std::optional<QString> fromText = countdownCaption(now, AlarmValue(text), text);
     if (!time) {

@@ -1,21 +1,15 @@
-// The platform services where they need no X server or audio device: the clock, the
-// program's directory, the platform choice, and the Qt-only fallbacks used off X11.
-#include "audio.h"
-#include "clock.h"
-#include "module1api.h"
-#include "services.h"
-#include "startup.h"
+// The platform services where they need no X server or audio device: the clock, the platform
+// choice, and the sound without a sound server.
+#include "platform/alarmsound.h"
+#include "platform/clock.h"
+#include "platform/startup.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
-#include <QLabel>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QTime>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -35,15 +29,6 @@ TEST(SystemClock, ReadsLocalTimeOfDay)
     EXPECT_GE(now, before);
     EXPECT_LE(now, after);
     EXPECT_EQ(clock.secondsOfDay(), now / 1000);
-}
-
-TEST(ProgramDirectory, IsTheExecutablesFolderWithoutTrailingSeparator)
-{
-    const QString dir = SystemServices().programDirectory();
-    EXPECT_EQ(dir,
-              QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2));
-    EXPECT_FALSE(dir.endsWith(QLatin1Char('/')));
-    EXPECT_TRUE(QFileInfo(dir + QStringLiteral("/platform_tests")).isExecutable());
 }
 
 struct PlatformRow
@@ -177,78 +162,6 @@ TEST_F(DisplayProblem, LeavesOtherPlatformsToQt)
     }
 }
 
-// Off X11 (here: offscreen) topmost is only Qt's flag: the window stays where it is, shown.
-TEST(TopMostWithoutX11, VisibleWindowKeepsPlaceAndStaysShown)
-{
-    QWidget w;
-    w.setGeometry(120, 80, 240, 160);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-
-    SetTopMost(&w, true);
-
-    EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.geometry(), QRect(120, 80, 240, 160));
-    EXPECT_FALSE(w.testAttribute(Qt::WA_ShowWithoutActivating));
-
-    SetTopMost(&w, false);
-
-    EXPECT_FALSE(w.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.geometry(), QRect(120, 80, 240, 160));
-}
-
-TEST(TopMostWithoutX11, HiddenWindowIsShownInPlace)
-{
-    QWidget w;
-    w.setGeometry(300, 200, 100, 50);
-
-    SetTopMost(&w, true);
-
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(w.geometry(), QRect(300, 200, 100, 50));
-}
-
-TEST(TopMostWithoutX11, NoWindowIsIgnored)
-{
-    SetTopMost(nullptr, true);
-    EXPECT_EQ(SetWindowPos(nullptr, HWND_TOPMOST, 0, 0, 0, 0, 0x53), 0);
-    EXPECT_EQ(FlashWindow(nullptr, true), 0);
-}
-
-TEST(FlashWithoutX11, AttentionIsHeldUntilFalse)
-{
-    QWidget w;
-    w.show();
-    const int expected[] = {0, 1, 1, 1};
-    for (int was : expected)
-        EXPECT_EQ(FlashWindow(&w, true), was);
-    EXPECT_EQ(FlashWindow(&w, false), 1);
-    EXPECT_EQ(FlashWindow(&w, false), 0);
-    EXPECT_EQ(FlashWindow(&w, true), 0);
-}
-
-// A real window has child widgets; the flash must tell its own helpers apart from them.
-TEST(FlashWithoutX11, ActivatingOrRestoringAWindowWithChildrenClearsAttention)
-{
-    QWidget w;
-    auto *child = new QLabel(QStringLiteral("child"), &w);
-    w.show();
-    EXPECT_EQ(FlashWindow(&w, true), 0);
-    EXPECT_EQ(FlashWindow(&w, true), 1);
-    QEvent activate(QEvent::WindowActivate);
-    QCoreApplication::sendEvent(&w, &activate);
-    EXPECT_EQ(FlashWindow(&w, true), 0) << "activation should have cleared the attention";
-
-    w.showMinimized();
-    EXPECT_EQ(FlashWindow(&w, true), 1) << "minimising leaves it";
-    w.showNormal();
-    EXPECT_EQ(FlashWindow(&w, true), 0) << "restoring should have cleared the attention";
-    EXPECT_EQ(child->parent(), &w);
-}
-
 TEST(SoundWithoutServer, ReturnsPromptlyForEveryKindOfFile)
 {
     // A server address where none listens: no daemon is reached or spawned.
@@ -261,18 +174,19 @@ TEST(SoundWithoutServer, ReturnsPromptlyForEveryKindOfFile)
     ASSERT_TRUE(chime);
     const QString good = chime->fileName();
 
+    CanberraSound sound;
     QElapsedTimer prepared;
     prepared.start();
-    PrepareSound();
+    sound.prepare();
     EXPECT_LT(prepared.elapsed(), 100);
 
     for (const QString &path : {good, dir.filePath(QStringLiteral("missing.wav")), QString()}) {
         QElapsedTimer timer;
         timer.start();
-        EXPECT_EQ(sndPlaySoundA(path, SND_ASYNC), 1) << qPrintable(path);
+        sound.play(path);
         EXPECT_LT(timer.elapsed(), 100) << qPrintable(path);
         // With nowhere to play it, the sound is given up without hanging the sound thread.
-        EXPECT_TRUE(QTest::qWaitFor([] { return !isSoundPlaying(); }, 5000)) << qPrintable(path);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !sound.isPlaying(); }, 5000)) << qPrintable(path);
     }
 }
 

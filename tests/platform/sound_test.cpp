@@ -1,9 +1,8 @@
-// sndPlaySoundA through a private PulseAudio daemon (which scripts/xsession.sh starts for each
+// The alarm sound through a private PulseAudio daemon (which scripts/xsession.sh starts for each
 // case, with the null sink "alarmtest") into that sink, whose monitor is recorded with parec, so
 // that what reaches the sink can be measured. The sound theme is one made here, whose alarm sound
 // has a length of its own; test files are made by sox.
-#include "audio.h"
-#include "module1api.h"
+#include "platform/alarmsound.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,6 +32,7 @@ constexpr int kGapFrames = kRate / 20;
 constexpr double kThemeSeconds = 2.0;
 
 QTemporaryDir *gRuntimeDir = nullptr;
+std::unique_ptr<CanberraSound> gSound;
 
 struct Heard
 {
@@ -162,10 +162,10 @@ Heard playAndRecord(const QString &path, qint64 *callMs = nullptr)
     EXPECT_TRUE(recorder.start()) << "parec did not connect";
     QElapsedTimer timer;
     timer.start();
-    sndPlaySoundA(path, SND_ASYNC);
+    gSound->play(path);
     if (callMs)
         *callMs = timer.elapsed();
-    EXPECT_TRUE(QTest::qWaitFor([] { return !isSoundPlaying(); }, 15'000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !gSound->isPlaying(); }, 15'000));
     // What the server let go of last still has to pass the recorder.
     QTest::qWait(400);
     return measure(recorder.stop());
@@ -182,18 +182,17 @@ TEST(SoundOnSink, FirstCallReturnsAtOnceEvenForALargeFile)
 
     QElapsedTimer timer;
     timer.start();
-    const long result = sndPlaySoundA(path, SND_ASYNC);
+    gSound->play(path);
     const qint64 callNs = timer.nsecsElapsed();
 
-    EXPECT_EQ(result, 1);
     EXPECT_LT(callNs, 5'000'000) << callNs / 1000 << " us";
-    EXPECT_TRUE(isSoundPlaying());
+    EXPECT_TRUE(gSound->isPlaying());
     EXPECT_TRUE(QTest::qWaitFor([&] { return measure(recorder.peek()).seconds > 0.95; }, 10'000))
         << "the sweep did not reach the sink";
     const Heard heard = measure(recorder.stop());
     EXPECT_EQ(heard.sounds, 1);
-    EXPECT_TRUE(isSoundPlaying()) << "the silent rest is still playing";
-    fprintf(stderr, "sndPlaySoundA returned after %lld us\n", callNs / 1000);
+    EXPECT_TRUE(gSound->isPlaying()) << "the silent rest is still playing";
+    fprintf(stderr, "play() returned after %lld us\n", callNs / 1000);
 }
 
 TEST(SoundOnSink, FileUnderNonAsciiFolderIsHeardOnceAndWhole)
@@ -212,8 +211,8 @@ TEST(SoundOnSink, FileUnderNonAsciiFolderIsHeardOnceAndWhole)
 // Setting an alarm gets the output ready; the ring's sound must still be heard once and whole.
 TEST(SoundOnSink, PreparedOutputPlaysTheWholeSound)
 {
-    PrepareSound();
-    PrepareSound();
+    gSound->prepare();
+    gSound->prepare();
     const QString path = makeSweep(QStringLiteral("prepared.wav"), 0.6);
 
     const Heard heard = playAndRecord(path);
@@ -227,7 +226,7 @@ TEST(SoundOnSink, PreparedOutputPlaysTheWholeSound)
 TEST(SoundOnSink, SoundCarriesTheProgramsNameIdIconAndRole)
 {
     const QString path = makeSweep(QStringLiteral("named.wav"), 3.0);
-    sndPlaySoundA(path, SND_ASYNC);
+    gSound->play(path);
     QString inputs;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -252,10 +251,10 @@ TEST(SoundOnSink, NewSoundReplacesThePlayingOne)
     Recorder recorder;
     ASSERT_TRUE(recorder.start());
 
-    sndPlaySoundA(longer, SND_ASYNC);
+    gSound->play(longer);
     QTest::qWait(300);
-    sndPlaySoundA(shorter, SND_ASYNC);
-    ASSERT_TRUE(QTest::qWaitFor([] { return !isSoundPlaying(); }, 10'000));
+    gSound->play(shorter);
+    ASSERT_TRUE(QTest::qWaitFor([] { return !gSound->isPlaying(); }, 10'000));
     QTest::qWait(400);
 
     const Heard heard = measure(recorder.stop());
@@ -266,26 +265,26 @@ TEST(SoundOnSink, NewSoundReplacesThePlayingOne)
 TEST(SoundOnSink, EndingWhilePlayingIsClean)
 {
     const QString path = makeSweep(QStringLiteral("long.wav"), 3.0);
-    sndPlaySoundA(path, SND_ASYNC);
+    gSound->play(path);
     QTest::qWait(200);
-    EXPECT_TRUE(isSoundPlaying());
+    EXPECT_TRUE(gSound->isPlaying());
 }
 
-// What the quit does: the sound stops, the thread ends within its bound, and a sound played
-// after that (another application object) starts a new one.
+// What the quit does: the sound stops, the thread ends within its bound, and another sound
+// output made after that plays.
 TEST(SoundOnSink, StoppingTheSoundThreadWhilePlayingAndPlayingAgain)
 {
     const QString longer = makeSweep(QStringLiteral("long.wav"), 3.0);
-    sndPlaySoundA(longer, SND_ASYNC);
-    ASSERT_TRUE(QTest::qWaitFor([] { return isSoundPlaying(); }, 5000));
+    gSound->play(longer);
+    ASSERT_TRUE(QTest::qWaitFor([] { return gSound->isPlaying(); }, 5000));
     QTest::qWait(300);
 
     QElapsedTimer timer;
     timer.start();
-    stopSoundThread();
+    gSound.reset();
     EXPECT_LT(timer.elapsed(), 3000);
-    EXPECT_FALSE(isSoundPlaying());
 
+    gSound = std::make_unique<CanberraSound>();
     const QString shorter = makeSweep(QStringLiteral("short.wav"), 0.4);
     const Heard heard = playAndRecord(shorter);
     EXPECT_EQ(heard.sounds, 1);
@@ -419,7 +418,9 @@ int main(int argc, char **argv)
     int result = 0;
     {
         QCoreApplication app(argc, argv);
+        gSound = std::make_unique<CanberraSound>();
         result = RUN_ALL_TESTS();
+        gSound.reset();
     }
     return result;
 }

@@ -1,5 +1,5 @@
 #include "fakeclock.h"
-#include "wallclocktimer.h"
+#include "platform/wallclocktimer.h"
 
 #include <QSignalSpy>
 
@@ -18,7 +18,6 @@ TEST(WallClockTimer, EnablingArmsForJustAfterTheNextSecond)
 
     timer.setEnabled(true);
     EXPECT_TRUE(timer.isEnabled());
-    EXPECT_EQ(timer.interval(), 1000);
     // Armed for 10:00:01.002; a little of it may already have gone by in real time.
     EXPECT_LE(timer.remainingTime(), 402);
     EXPECT_GE(timer.remainingTime(), 390);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "clock.h"
+#include "platform/clock.h"
 
 // A clock that only moves when a test moves it.
 class FakeClock final : public Clock

@@ -1,4 +1,4 @@
-#include "module1.h"
+#include "core/alarmstate.h"
 
 #include <QDir>
 

@@ -1,6 +1,5 @@
-#include "audio.h"
+#include "platform/alarmsound.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -30,31 +29,32 @@ constexpr char kMediaRole[] = "alarm";
 // disk that hangs) is left to the end of the process rather than holding up the quit.
 constexpr int kJoinTimeoutMs = 3000;
 
-// Sounds requested and not yet over: queued, starting or playing.
-std::atomic<int> gSounds{0};
-
 // On the sound server's thread, once for every sound that started.
-void soundFinished(ca_context *, uint32_t, int, void *)
+void soundFinished(ca_context *, uint32_t, int, void *sounds)
 {
-    --gSounds;
+    --*static_cast<std::atomic<int> *>(sounds);
 }
 
 struct Request
 {
     bool play = false; // otherwise only connect
     QString path;
-    bool withDefault = false;
 };
 
-class SoundThread
+} // namespace
+
+class CanberraSound::Thread
 {
 public:
-    explicit SoundThread(QByteArray appId) : m_appId(std::move(appId)), m_thread([this] { run(); })
-    {}
-    ~SoundThread() { m_thread.join(); }
+    explicit Thread(QByteArray appId) : m_appId(std::move(appId)), m_thread([this] { run(); }) {}
+    ~Thread() { m_thread.join(); }
+
+    // Sounds requested and not yet over: queued, starting or playing.
+    std::atomic<int> sounds{0};
 
     void post(Request request)
     {
+        sounds += request.play;
         std::lock_guard lock(m_mutex);
         m_requests.push_back(std::move(request));
         m_wake.notify_one();
@@ -100,7 +100,7 @@ private:
             lock.lock();
         }
         for (const Request &dropped : m_requests)
-            gSounds -= dropped.play;
+            sounds -= dropped.play;
         lock.unlock();
         disconnect();
         m_chime.reset();
@@ -142,14 +142,14 @@ private:
                 break;
             ca_context_cancel(m_context, kSoundId);
             result = playFile(request.path);
-            if (result < 0 && request.withDefault) {
+            if (result < 0) {
                 result = start(CA_PROP_EVENT_ID, kThemeSound);
                 if (result == CA_ERROR_NOTFOUND)
                     result = start(CA_PROP_MEDIA_FILENAME, chimePath());
             }
         }
         if (result < 0)
-            --gSounds;
+            --sounds;
     }
 
     int playFile(const QString &file)
@@ -168,7 +168,7 @@ private:
             return CA_ERROR_OOM;
         ca_proplist_sets(props, key, value.constData());
         ca_proplist_sets(props, CA_PROP_MEDIA_ROLE, kMediaRole);
-        const int result = ca_context_play_full(m_context, kSoundId, props, soundFinished, nullptr);
+        const int result = ca_context_play_full(m_context, kSoundId, props, soundFinished, &sounds);
         ca_proplist_destroy(props);
         return result;
     }
@@ -195,46 +195,30 @@ private:
     std::thread m_thread;
 };
 
-// Made and ended on the user-interface thread.
-SoundThread *gThread = nullptr;
-
-bool post(Request request)
+CanberraSound::~CanberraSound()
 {
-    if (!QCoreApplication::instance())
-        return false;
-    if (!gThread) {
-        gThread = new SoundThread(QGuiApplication::desktopFileName().toUtf8());
-        qRemovePostRoutine(&stopSoundThread);
-        qAddPostRoutine(&stopSoundThread);
-    }
-    gThread->post(std::move(request));
-    return true;
+    if (m_thread && m_thread->stop())
+        delete m_thread;
 }
 
-} // namespace
-
-bool queueSound(const QString &path, bool withDefault)
+CanberraSound::Thread *CanberraSound::thread()
 {
-    ++gSounds;
-    if (post({true, path, withDefault}))
-        return true;
-    --gSounds;
-    return false;
+    if (!m_thread)
+        m_thread = new Thread(QGuiApplication::desktopFileName().toUtf8());
+    return m_thread;
 }
 
-void prepareSound()
+void CanberraSound::prepare()
 {
-    post({});
+    thread()->post({});
 }
 
-bool isSoundPlaying()
+void CanberraSound::play(const QString &path)
 {
-    return gSounds > 0;
+    thread()->post({true, path});
 }
 
-void stopSoundThread()
+bool CanberraSound::isPlaying() const
 {
-    SoundThread *thread = std::exchange(gThread, nullptr);
-    if (thread && thread->stop())
-        delete thread;
+    return m_thread && m_thread->sounds > 0;
 }

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "alarmvalue.h"
+#include "core/alarmvalue.h"
 
 #include <QString>
 
-// The program's shared state: one alarm, its note and the sound it rings with.
+// The alarm's shared state, which the windows read and write: one alarm, its note and the sound
+// it rings with.
 extern AlarmValue gAlarmTime;
 extern QString gYouken;
 extern QString gSoundFile;
