@@ -5,15 +5,8 @@
 std::optional<QString> countdownCaption(TimeValue now, const AlarmValue &alarm,
                                         const QString &youken)
 {
-    if (alarm.isEmpty())
-        return std::nullopt;
-
-    // Text in the alarm is either an entry that was rejected, which has no distance to show,
-    // or the alarm label's text while the set-time dialog is open, which stands for the same
-    // time as before and is counted down like it.
-    std::optional<TimeValue> alarmTime = alarm.time();
-    if (!alarmTime)
-        alarmTime = convert(alarm.text());
+    // No alarm, or an entry that was rejected: there is no distance to show.
+    const std::optional<TimeValue> alarmTime = alarm.time();
     if (!alarmTime)
         return std::nullopt;
 

@@ -2,6 +2,10 @@
 
 #include "core/timetext.h"
 
+namespace {
+constexpr int kHalfDay = TimeValue::kSecondsPerDay / 2;
+}
+
 TickActions ClockTick::decide(TimeValue now, QStringView lblTime, bool minimised,
                               const AlarmValue &alarm)
 {
@@ -13,16 +17,20 @@ TickActions ClockTick::decide(TimeValue now, QStringView lblTime, bool minimised
     if (lblTime == nowText)
         return actions;
 
-    // An alarm held as text is never reached and always lies ahead, so it never rings and
-    // keeps the flag cleared; that is how opening the set-time dialog re-arms a rung alarm.
+    // The alarm is armed again by a tick before its time (after midnight, or after the clock
+    // was set back), and by the first tick of a new day: an alarm at 00:00 has no time of day
+    // before it. A clock set back by less than half a day (the autumn change) starts no new day.
+    // An alarm held as text is never reached and always lies ahead: it never rings.
+    const bool newDay = m_lastBody && m_lastBody->seconds() - now.seconds() > kHalfDay;
+    m_lastBody = now;
+    if (newDay || nowBefore(now, alarm)) {
+        // The attention the overdue alarm asked for ends with it.
+        actions.endAttention = m_blnRang;
+        m_blnRang = false;
+    }
     if (nowAtOrAfter(now, alarm) && !m_blnRang) {
         actions.ring = true;
         m_blnRang = true;
-    } else if (nowBefore(now, alarm)) {
-        // Armed again (after midnight, or the dialog is open): the attention the overdue alarm
-        // asked for ends with it.
-        actions.endAttention = m_blnRang;
-        m_blnRang = false;
     }
 
     if (minimised) {

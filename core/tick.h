@@ -26,6 +26,12 @@ class ClockTick
 public:
     TickActions decide(TimeValue now, QStringView lblTime, bool minimised, const AlarmValue &alarm);
 
+    // A newly accepted alarm rings at the next tick when its time has passed today, even if
+    // the alarm rang today already.
+    void rearm() { m_blnRang = false; }
+
 private:
     bool m_blnRang = false;
+    // The time of the last tick that got past the clock label's second.
+    std::optional<TimeValue> m_lastBody;
 };

@@ -186,6 +186,8 @@ QString format(TimeValue time, TimeFormat fmt)
         return twoDigits(time.hour()) + u':' + twoDigits(time.minute());
     case TimeFormat::Ss:
         return twoDigits(time.second());
+    case TimeFormat::Alarm:
+        return time.second() ? toText(time) : format(time, TimeFormat::ShortTime);
     }
     return QString();
 }

@@ -14,6 +14,7 @@ std::optional<TimeValue> convert(QStringView text);
 enum class TimeFormat {
     ShortTime, // "Short Time", also "hh:mm": HH:mm, seconds dropped
     Ss,        // "ss": two-digit seconds
+    Alarm,     // the alarm as it is shown and proposed: HH:mm, HH:mm:ss when it has seconds
 };
 QString format(TimeValue time, TimeFormat fmt);
 

@@ -31,6 +31,9 @@ const Control kLayout[] = {
     {"cmdSetAlarm", {2100, 60, 1215, 315}}, {"cmdGoTaskBar", {2100, 480, 1215, 315}},
     {"cmdClose", {2100, 900, 1215, 315}},   {"lblAlarm", {180, 1020, 1215, 315}}};
 
+const QColor kYellow(255, 255, 0);
+const QColor kSilver(192, 192, 192);
+
 // The system's menu-text colour: black in the standard scheme, whatever the user's scheme
 // makes it otherwise.
 QColor menuTextColour()
@@ -79,11 +82,12 @@ AlarmForm::AlarmForm(const Clock &clock, DesktopWindows &windows, AlarmSound &so
     lblTime = makeLabel(this, "lblTime");
     lblTime->setFont(gothicFont(14.25));
     lblTime->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    setColours(lblTime, QColor(255, 255, 0), menuTextColour());
+    // A dark scheme's menu text is light, and the yellow clock on it unreadable: black instead.
+    setColours(lblTime, kYellow, readableWith(kYellow, menuTextColour(), Qt::black));
     setSingleBorder(lblTime);
 
     lblYouken = makeLabel(this, "lblYouken");
-    setColours(lblYouken, QColor(64, 64, 64), QColor(192, 192, 192));
+    setColours(lblYouken, QColor(64, 64, 64), kSilver);
     setSingleBorder(lblYouken);
 
     QLabel *Label2 = makeLabel(this, "Label2");
@@ -96,7 +100,9 @@ AlarmForm::AlarmForm(const Clock &clock, DesktopWindows &windows, AlarmSound &so
 
     lblAlarm = makeLabel(this, "lblAlarm");
     lblAlarm->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    setColours(lblAlarm, palette().color(QPalette::WindowText), QColor(192, 192, 192));
+    // A dark scheme's text is light, and unreadable on silver: black instead.
+    setColours(lblAlarm, readableWith(kSilver, palette().color(QPalette::WindowText), Qt::black),
+               kSilver);
     setSingleBorder(lblAlarm);
 
     // The labels' texts are what a screen reader reads out; it is told what each one is.
@@ -108,10 +114,9 @@ AlarmForm::AlarmForm(const Clock &clock, DesktopWindows &windows, AlarmSound &so
     setTabOrder(cmdGoTaskBar, cmdClose);
     cmdSetAlarm->setFocus();
 
-    Timer1 = new WallClockTimer(m_clock, this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
     // Locked to the wall clock, one tick just after each second is all the clock needs.
-    Timer1->setInterval(1000);
+    Timer1 = new WallClockTimer(m_clock, 1000, this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
 
     connect(cmdSetAlarm, &QPushButton::clicked, this, &AlarmForm::cmdSetAlarm_Click);
     connect(cmdGoTaskBar, &QPushButton::clicked, this, &AlarmForm::cmdGoTaskBar_Click);
@@ -146,7 +151,7 @@ void AlarmForm::Form_Resize()
 {
     if (isMinimized()) {
         UpdateCaption();
-        if (gAlarmTime.isEmpty())
+        if (m_alarm.isEmpty())
             Timer1->setEnabled(false);
     } else {
         setWindowTitle(kCaption);
@@ -157,7 +162,7 @@ void AlarmForm::Form_Resize()
 void AlarmForm::UpdateCaption()
 {
     const TimeValue now = TimeValue::ofDay(m_clock.secondsOfDay());
-    if (const std::optional<QString> caption = countdownCaption(now, gAlarmTime, gYouken)) {
+    if (const std::optional<QString> caption = countdownCaption(now, m_alarm, gYouken)) {
         // Qt reads "[*]" in a title as the place of its modified mark and drops it; doubled,
         // it stands for itself, so a note that contains it reaches the title bar as typed.
         QString title = *caption;
@@ -170,17 +175,24 @@ void AlarmForm::cmdSetAlarm_Click()
     gAlarmTime = AlarmValue(lblAlarm->text());
     gYouken = lblYouken->text();
 
-    frmSetTime(this, m_clock, m_windows).exec();
+    const bool accepted = frmSetTime(this, m_clock, m_windows).exec() == QDialog::Accepted;
 
     lblAlarm->setText(QString());
     cmdGoTaskBar->setEnabled(false);
+    // The value is text here: the label's, or whatever the dialog wrote.
+    const std::optional<TimeValue> time = convert(gAlarmTime.text());
+    if (time)
+        gAlarmTime = *time;
+    m_alarm = gAlarmTime;
     if (gAlarmTime.isEmpty())
         return;
 
-    // The value is text here: the label's, or whatever the dialog wrote.
-    if (const std::optional<TimeValue> time = convert(gAlarmTime.text())) {
-        gAlarmTime = *time;
-        lblAlarm->setText(format(*time, TimeFormat::ShortTime));
+    if (time) {
+        // OK sets the alarm anew, so a time that has passed today rings at once, even when the
+        // alarm has rung today. Cancel gives back the alarm as it was, rung or not.
+        if (accepted)
+            m_tick.rearm();
+        lblAlarm->setText(format(*time, TimeFormat::Alarm));
         cmdGoTaskBar->setEnabled(true);
         // The window may have been minimised while the dialog was open, which stops the clock
         // when there was no alarm yet; an alarm needs it running.
@@ -218,7 +230,7 @@ void AlarmForm::cmdClose_Click()
 void AlarmForm::Timer1_Timer()
 {
     const TimeValue now = TimeValue::ofDay(m_clock.secondsOfDay());
-    const TickActions actions = m_tick.decide(now, lblTime->text(), isMinimized(), gAlarmTime);
+    const TickActions actions = m_tick.decide(now, lblTime->text(), isMinimized(), m_alarm);
     if (actions.ring)
         showTimeUp();
     if (actions.clockText)
@@ -247,7 +259,7 @@ void AlarmForm::readyTimeUp()
     connect(m_frmTimeUp, &QObject::destroyed, this, [this] {
         m_frmTimeUp = nullptr;
         // Not for a main window closed from its title bar: the program ends with Time UP.
-        if (isVisible() && gAlarmTime.isTime())
+        if (isVisible() && m_alarm.isTime())
             readyTimeUp();
     });
     m_frmTimeUp->Ready();

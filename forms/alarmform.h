@@ -43,6 +43,9 @@ private:
     DesktopWindows &m_windows;
     AlarmSound &m_sound;
     ClockTick m_tick;
+    // The alarm the clock rings for: gAlarmTime as the last set flow left it. While the
+    // set-time dialog is open gAlarmTime holds the dialog's text, which is no alarm to ring.
+    AlarmValue m_alarm;
     QPointer<frmTimeUp> m_frmTimeUp;
     bool m_shown = false;
 

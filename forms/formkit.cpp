@@ -4,6 +4,9 @@
 #include <QIcon>
 #include <QStyle>
 
+#include <algorithm>
+#include <cmath>
+
 void layOut(QWidget *form, std::span<const Control> table)
 {
     for (const auto &[name, twips] : table) {
@@ -22,23 +25,31 @@ void layOut(QWidget *form, std::span<const Control> table)
     }
 }
 
-void centreIn(QWidget *window, const QRect &area, const QWidget *standIn)
+void centreIn(QWidget *window, const QRect &area, const QWidget *standIn, const QMargins &frame)
 {
+    const QSize size = window->size();
+    // The client area's place within the frame it was told of is known: the client area is
+    // placed, which every window manager takes as it is.
+    if (!frame.isNull()) {
+        const QRect outer =
+            QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size.grownBy(frame), area);
+        window->setGeometry(QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), size));
+        return;
+    }
     const auto frameOf = [](const QWidget *w) {
         return w->frameGeometry().size() - w->size();
     };
-    QSize frame = frameOf(window);
+    QSize extra = frameOf(window);
     for (const QWidget *other : QApplication::topLevelWidgets()) {
-        if (!frame.isNull())
+        if (!extra.isNull())
             break;
         if (other != window && other->isVisible() && (!standIn || other == standIn))
-            frame = frameOf(other);
+            extra = frameOf(other);
     }
-    const QRect outer =
-        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->size() + frame, area);
+    const QRect outer = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size + extra, area);
     // A top-level window's move places its frame, setGeometry its client area.
-    if (frame.isNull())
-        window->setGeometry(QRect(outer.topLeft(), window->size()));
+    if (extra.isNull())
+        window->setGeometry(QRect(outer.topLeft(), size));
     else
         window->move(outer.topLeft());
 }
@@ -72,6 +83,27 @@ void setColours(QWidget *control, const QColor &text, const QColor &background)
     palette.setColor(QPalette::Window, background);
     control->setPalette(palette);
     control->setAutoFillBackground(true);
+}
+
+namespace {
+
+// WCAG's relative luminance of an sRGB colour, 0 for black to 1 for white.
+double luminance(const QColor &colour)
+{
+    const auto linear = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+}
+
+} // namespace
+
+QColor readableWith(const QColor &fixed, const QColor &colour, const QColor &instead)
+{
+    const double a = luminance(fixed);
+    const double b = luminance(colour);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05) >= 4.5 ? colour : instead;
 }
 
 QIcon programIcon(std::initializer_list<int> sizes)

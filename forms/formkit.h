@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QRect>
 #include <QWidget>
@@ -46,11 +47,13 @@ W *makeControl(QWidget *form, const char *name, Args &&...args)
     return control;
 }
 
-// Moves window so that its outer frame is centred in area. Until the window manager has framed
-// it, its frame is unknown: the frame of standIn, or else of any window shown and framed
-// already, stands in for it, as the window manager decorates them alike. Without a frame to go
-// by, the client area is centred.
-void centreIn(QWidget *window, const QRect &area, const QWidget *standIn = nullptr);
+// Moves window so that its outer frame is centred in area: the frame the window manager said it
+// would give the window, when there is one. Otherwise, until the window manager has framed it,
+// the frame of standIn, or else of any window shown and framed already, stands in for it, as the
+// window manager decorates them much alike. Without a frame to go by, the client area is
+// centred.
+void centreIn(QWidget *window, const QRect &area, const QWidget *standIn = nullptr,
+              const QMargins &frame = {});
 
 // A Japanese Gothic: left to fontconfig, kana and kanji may come out in a Chinese face or as
 // empty boxes. The main window's is ＭＳ Ｐゴシック where it is installed, in bold; the dialogs'
@@ -61,6 +64,11 @@ QFont dialogFont();
 
 // Text and background colours of a control that fills its background (a label).
 void setColours(QWidget *control, const QColor &text, const QColor &background);
+
+// colour when it stands far enough from fixed for a text in the one to read on the other (WCAG
+// AA: a contrast of at least 4.5:1), instead otherwise. For a colour of the user's scheme that
+// meets one of the program's own.
+QColor readableWith(const QColor &fixed, const QColor &colour, const QColor &instead);
 
 // The program's icon in the given sizes, from its resources.
 QIcon programIcon(std::initializer_list<int> sizes);

@@ -69,11 +69,12 @@ private:
     int m_limit;
 };
 
-// "hh:mm" of the text a time stands for; a text that is no time is shown as it is.
-QString formatHhMm(const QString &text)
+// The alarm as the main window shows it, seconds and all, so that OK keeps it as it is; a
+// text that is no time is shown as it is.
+QString formatAlarm(const QString &text)
 {
     const std::optional<TimeValue> time = convert(text);
-    return time ? format(*time, TimeFormat::ShortTime) : text;
+    return time ? format(*time, TimeFormat::Alarm) : text;
 }
 
 // The window and its controls, in twips: the window's client area and each control's place.
@@ -167,14 +168,14 @@ void frmSetTime::Form_Load()
     cmbTimeSet->lineEdit()->selectAll();
 }
 
-// The next half-hour boundary strictly after now, or the alarm the main window holds,
-// as "hh:mm".
+// The next half-hour boundary strictly after now, as "hh:mm", or the alarm the main window
+// holds.
 QString frmSetTime::proposedTime() const
 {
     if (gAlarmTime.isTime())
-        return format(*gAlarmTime.time(), TimeFormat::ShortTime);
+        return format(*gAlarmTime.time(), TimeFormat::Alarm);
     if (!gAlarmTime.isEmpty())
-        return formatHhMm(gAlarmTime.text());
+        return formatAlarm(gAlarmTime.text());
 
     // The whole parts of (t + 1800) / 3600 and (t + 1800) / 1800 for t in seconds, computed
     // on the milliseconds: as a single-precision number of seconds, t rounds up to the next
@@ -182,8 +183,7 @@ QString frmSetTime::proposedTime() const
     const qint64 ms = m_clock.msecsSinceMidnight();
     const int hour = static_cast<int>((ms + 1'800'000) / 3'600'000 % 24);
     const int half = static_cast<int>((ms + 1'800'000) / 1'800'000 % 2);
-    return formatHhMm(format(hour, NumberFormat::TwoDigitsColon) +
-                      format(half * 30, NumberFormat::TwoDigits));
+    return format(hour, NumberFormat::TwoDigitsColon) + format(half * 30, NumberFormat::TwoDigits);
 }
 
 void frmSetTime::cmdOK_Click()

@@ -29,14 +29,14 @@ frmTimeUp::frmTimeUp(DesktopWindows &windows, AlarmSound &sound)
     // Above the other windows from the start, so that the ring only has to map it.
     : QDialog(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
-      m_sound(sound)
+      m_windows(windows), m_sound(sound)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     // Qt takes this away from owner-less tool windows. Without it, closing the main window
     // while the alarm rings would end the program under the user's hands.
     setAttribute(Qt::WA_QuitOnClose);
     setObjectName(QStringLiteral("frmTimeUp"));
-    windows.keepOffTaskbar(this);
+    m_windows.keepOffTaskbar(this);
     setFont(dialogFont());
 
     lblYouken = makeControl<QLabel>(this, "lblYouken", QStringLiteral("Label1"));
@@ -79,7 +79,7 @@ void frmTimeUp::Show()
 void frmTimeUp::Form_Load()
 {
     if (const QScreen *screen = QGuiApplication::primaryScreen())
-        centreIn(this, screen->geometry());
+        centreIn(this, screen->geometry(), nullptr, m_windows.frameExtents(this));
     lblYouken->setText(gYouken.isEmpty() ? QStringLiteral("予定時間です。") : gYouken);
     m_sound.play(gSoundFile);
 }
@@ -115,4 +115,7 @@ void frmTimeUp::Ready()
     setWindowIcon(programIcon({16, 32}));
     ensurePolished();
     winId();
+    // Its frame differs from the main window's (a tool window's title bar is smaller under
+    // many window managers): asked for now, it is known by the ring, which centres it by it.
+    m_windows.requestFrameExtents(this);
 }

@@ -28,6 +28,7 @@ private:
     void Form_Load();
     void cmdOK_Click();
 
+    DesktopWindows &m_windows;
     AlarmSound &m_sound;
     bool m_loaded = false;
     QLabel *lblYouken = nullptr;

@@ -14,6 +14,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -35,11 +36,8 @@ void soundFinished(ca_context *, uint32_t, int, void *sounds)
     --*static_cast<std::atomic<int> *>(sounds);
 }
 
-struct Request
-{
-    bool play = false; // otherwise only connect
-    QString path;
-};
+// A sound to play, or nullopt to only connect.
+using Request = std::optional<QString>;
 
 } // namespace
 
@@ -54,7 +52,7 @@ public:
 
     void post(Request request)
     {
-        sounds += request.play;
+        sounds += request.has_value();
         std::lock_guard lock(m_mutex);
         m_requests.push_back(std::move(request));
         m_wake.notify_one();
@@ -93,14 +91,14 @@ private:
             const Request request = m_requests.front();
             m_requests.pop_front();
             lock.unlock();
-            if (request.play)
-                play(request);
+            if (request)
+                play(*request);
             else
                 connect();
             lock.lock();
         }
         for (const Request &dropped : m_requests)
-            sounds -= dropped.play;
+            sounds -= dropped.has_value();
         lock.unlock();
         disconnect();
         m_chime.reset();
@@ -130,7 +128,7 @@ private:
             ca_context_destroy(std::exchange(m_context, nullptr));
     }
 
-    void play(const Request &request)
+    void play(const QString &path)
     {
         int result = CA_ERROR_STATE;
         // A server that has gone away since the last sound fails every try; a new connection
@@ -141,7 +139,7 @@ private:
             if (!connect())
                 break;
             ca_context_cancel(m_context, kSoundId);
-            result = playFile(request.path);
+            result = playFile(path);
             if (result < 0) {
                 result = start(CA_PROP_EVENT_ID, kThemeSound);
                 if (result == CA_ERROR_NOTFOUND)
@@ -210,12 +208,12 @@ CanberraSound::Thread *CanberraSound::thread()
 
 void CanberraSound::prepare()
 {
-    thread()->post({});
+    thread()->post(std::nullopt);
 }
 
 void CanberraSound::play(const QString &path)
 {
-    thread()->post({true, path});
+    thread()->post(path);
 }
 
 bool CanberraSound::isPlaying() const

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QEvent>
 #include <QHash>
-#include <QList>
 #include <QScopedPointer>
 #include <QWidget>
 
@@ -54,55 +53,29 @@ xcb_window_t nativeWindow(QWidget *widget)
     return static_cast<xcb_window_t>(widget->window()->winId());
 }
 
-// Whether the window manager has taken the window in (WM_STATE Normal or Iconic).
-bool isManaged(xcb_connection_t *c, xcb_window_t window)
+// A request about the window to the window manager, which listens on the root window.
+void tellWindowManager(xcb_connection_t *c, xcb_window_t window, xcb_atom_t type,
+                       std::array<quint32, 5> data = {})
 {
-    const xcb_atom_t wmState = atom(c, "WM_STATE");
-    Reply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, wmState, wmState, 0, 2), nullptr));
-    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.data()) < 4)
-        return false;
-    return *static_cast<const quint32 *>(xcb_get_property_value(reply.data())) != 0; // Withdrawn
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    std::copy(data.begin(), data.end(), event.data.data32);
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    xcb_send_event(c, 0, screen->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&event));
+    xcb_flush(c);
 }
 
-// Adds or removes one _NET_WM_STATE atom: through the window manager for a window it manages,
-// in the window's own property before it is mapped (Qt keeps what it finds there).
+// Adds or removes one _NET_WM_STATE atom of a window the window manager manages.
 void setNetWmState(xcb_connection_t *c, QWidget *widget, const QByteArray &state, bool on)
 {
-    const xcb_window_t window = nativeWindow(widget);
-    const xcb_atom_t netWmState = atom(c, "_NET_WM_STATE");
-    const xcb_atom_t value = atom(c, state);
-
-    if (isManaged(c, window)) {
-        xcb_client_message_event_t event{};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = window;
-        event.type = netWmState;
-        event.data.data32[0] = on ? kNetWmStateAdd : kNetWmStateRemove;
-        event.data.data32[1] = value;
-        event.data.data32[3] = kSourceApplication;
-        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-        xcb_send_event(c, 0, screen->root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char *>(&event));
-        xcb_flush(c);
-        return;
-    }
-
-    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        c, xcb_get_property(c, 0, window, netWmState, XCB_ATOM_ATOM, 0, 64), nullptr));
-    QList<xcb_atom_t> atoms;
-    if (reply && reply->format == 32) {
-        const auto *begin = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply.data()));
-        atoms = QList<xcb_atom_t>(begin, begin + xcb_get_property_value_length(reply.data()) / 4);
-    }
-    atoms.removeAll(value);
-    if (on)
-        atoms.append(value);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, netWmState, XCB_ATOM_ATOM, 32,
-                        static_cast<quint32>(atoms.size()), atoms.constData());
-    xcb_flush(c);
+    tellWindowManager(
+        c, nativeWindow(widget), atom(c, "_NET_WM_STATE"),
+        {on ? kNetWmStateAdd : kNetWmStateRemove, atom(c, state), 0, kSourceApplication});
 }
 
 // Sets or clears the urgency bit of the window's WM_HINTS, keeping the other hints.
@@ -129,8 +102,7 @@ void setUrgency(xcb_connection_t *c, QWidget *widget, bool on)
 void EwmhWindows::keepOffTaskbar(QWidget *window)
 {
     // Tool windows stay off most taskbars by their type alone; the explicit state holds for
-    // every panel. It is written just before each map: the window manager drops it when the
-    // window is hidden.
+    // every panel. It is written just before each map.
     window->setProperty(kOffTaskbar, true);
     window->installEventFilter(this);
 }
@@ -153,6 +125,32 @@ void EwmhWindows::setDemandsAttention(QWidget *window, bool on)
     }
 }
 
+void EwmhWindows::requestFrameExtents(QWidget *window)
+{
+    if (xcb_connection_t *c = connection())
+        tellWindowManager(c, nativeWindow(window), atom(c, "_NET_REQUEST_FRAME_EXTENTS"));
+}
+
+QMargins EwmhWindows::frameExtents(QWidget *window)
+{
+    xcb_connection_t *c = connection();
+    if (!c)
+        return {};
+    const xcb_atom_t extents = atom(c, "_NET_FRAME_EXTENTS");
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, nativeWindow(window), extents, XCB_ATOM_CARDINAL, 0, 4),
+        nullptr));
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.data()) != 16)
+        return {};
+    // Left, right, top, bottom, in the screen's pixels.
+    const auto *px = static_cast<const quint32 *>(xcb_get_property_value(reply.data()));
+    const qreal ratio = window->devicePixelRatioF();
+    const auto scaled = [ratio](quint32 n) {
+        return qRound(n / ratio);
+    };
+    return QMargins(scaled(px[0]), scaled(px[2]), scaled(px[1]), scaled(px[3]));
+}
+
 bool EwmhWindows::eventFilter(QObject *watched, QEvent *event)
 {
     auto *window = qobject_cast<QWidget *>(watched);
@@ -160,8 +158,14 @@ bool EwmhWindows::eventFilter(QObject *watched, QEvent *event)
         return false;
     switch (event->type()) {
     case QEvent::Show:
-        if (xcb_connection_t *c = connection(); c && window->property(kOffTaskbar).toBool())
-            setNetWmState(c, window, "_NET_WM_STATE_SKIP_TASKBAR", true);
+        // Before the map: the window manager reads the state from the window's property then
+        // (and drops it when the window is hidden), and Qt keeps what it finds there.
+        if (xcb_connection_t *c = connection(); c && window->property(kOffTaskbar).toBool()) {
+            const xcb_atom_t skip = atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
+            xcb_change_property(c, XCB_PROP_MODE_APPEND, nativeWindow(window),
+                                atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1, &skip);
+            xcb_flush(c);
+        }
         break;
     // The user has seen it: attention ends once the window is brought to the front.
     case QEvent::WindowActivate:

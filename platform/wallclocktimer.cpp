@@ -3,19 +3,12 @@
 #include "core/tickschedule.h"
 #include "platform/clock.h"
 
-WallClockTimer::WallClockTimer(const Clock &clock, QObject *parent)
-    : QObject(parent), m_clock(clock)
+WallClockTimer::WallClockTimer(const Clock &clock, int intervalMsecs, QObject *parent)
+    : QObject(parent), m_clock(clock), m_interval(intervalMsecs)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &WallClockTimer::wake);
-}
-
-void WallClockTimer::setInterval(int msec)
-{
-    m_interval = msec;
-    if (isEnabled())
-        arm();
 }
 
 void WallClockTimer::setEnabled(bool enabled)

@@ -19,9 +19,8 @@ public:
     // to be seen.
     static constexpr int kMarginMsecs = 2;
 
-    explicit WallClockTimer(const Clock &clock, QObject *parent = nullptr);
+    WallClockTimer(const Clock &clock, int intervalMsecs, QObject *parent = nullptr);
 
-    void setInterval(int msec);
     void setEnabled(bool enabled);
     bool isEnabled() const;
     // Milliseconds until the armed wake-up, -1 when none is armed. Nothing in the program needs
@@ -37,6 +36,6 @@ private:
 
     const Clock &m_clock;
     QTimer m_timer;
-    int m_interval = 1000;
+    const int m_interval;
     qint64 m_due = 0;
 };

@@ -200,6 +200,18 @@ INSTANTIATE_TEST_SUITE_P(
                               at(1, 3, 0, 0),
                               {at(0, 2, 30, 0, kPhaseMs), at(0, 2, 30, 0, kPhaseMs),
                                at(1, 2, 30, 0, kPhaseMs)}},
+                      JumpRow{"ForwardAcrossMidnightAndTheAlarmRingsAtTheNextTick",
+                              hms(0, 30),
+                              at(0, 0, 20, 0, kPhaseMs),
+                              {{at(0, 23, 50, 0, kPhaseMs), at(1, 1, 0, 0, kPhaseMs)}},
+                              at(1, 12, 0, 0),
+                              {at(0, 0, 30, 0, kPhaseMs), at(1, 1, 0, 0, kPhaseMs)}},
+                      JumpRow{"AutumnRepeatStartsNoNewDayForAMidnightAlarm",
+                              hms(0, 0),
+                              at(0, 1, 0, 0, kPhaseMs),
+                              {{at(0, 3, 0, 0, kPhaseMs), at(0, 2, 0, 0, kPhaseMs)}},
+                              at(1, 3, 0, 0),
+                              {at(0, 1, 0, 0, kPhaseMs), at(1, 0, 0, 0, kPhaseMs)}},
                       JumpRow{"AutumnRepeatLeavesOtherAlarmsAtOnce",
                               hms(7, 30),
                               at(0, 1, 0, 0, kPhaseMs),
@@ -306,53 +318,30 @@ TEST(Tick, AlarmAlreadyPastRingsAtOnceThenDaily)
     EXPECT_EQ(w.rings, expected);
 }
 
-TEST(Tick, MidnightAlarmRingsOnceAndIsNeverArmedByTheClock)
+// No time of day comes before 00:00: the new day itself arms it.
+TEST(Tick, MidnightAlarmRingsInTheFirstSecondOfEveryDay)
 {
     Window w;
     w.runUntil(at(0, 10, 0, 0, 500));
     w.gAlarmTime = hms(0, 0);
     w.runUntil(at(3, 12, 0, 0, 500));
-    EXPECT_EQ(w.rings, std::vector<qint64>{at(0, 10, 0, 1, kPhaseMs)});
-
-    // Only a body run with the dialog open (the alarm held as text) arms it again.
-    w.gAlarmTime = AlarmValue(u"00:00"_s);
-    w.runUntil(at(3, 12, 0, 3, 500));
-    w.gAlarmTime = hms(0, 0);
-    w.runUntil(at(3, 12, 0, 5));
-    EXPECT_EQ(w.rings.size(), 2u);
-    EXPECT_EQ(w.rings.back(), at(3, 12, 0, 4, kPhaseMs));
+    const std::vector<qint64> expected = {at(0, 10, 0, 1, kPhaseMs), at(1, 0, 0, 0, kPhaseMs),
+                                          at(2, 0, 0, 0, kPhaseMs), at(3, 0, 0, 0, kPhaseMs)};
+    EXPECT_EQ(w.rings, expected);
 }
 
-TEST(Tick, OpeningTheDialogAfterTheRingArmsTheAlarmAgain)
+// An alarm accepted anew rings at the next tick when its time has passed, rung today or not.
+TEST(Tick, RearmedAlarmWhoseTimeHasPassedRingsAtTheNextTick)
 {
     Window w;
     w.gAlarmTime = hms(7, 30);
     w.runUntil(at(0, 9, 0, 0, 500));
     ASSERT_EQ(w.rings.size(), 1u);
 
-    w.gAlarmTime = AlarmValue(u"07:30"_s); // the dialog is open
-    w.runUntil(at(0, 9, 0, 1, 200));
-    EXPECT_EQ(w.attentionEnds, std::vector<qint64>{at(0, 9, 0, 1, kPhaseMs)});
-    w.runUntil(at(0, 9, 0, 2, 500));
-    w.gAlarmTime = hms(7, 30); // closed with the same time
+    w.tick.rearm();
     w.runUntil(at(0, 9, 0, 5));
-    ASSERT_EQ(w.rings.size(), 2u);
-    EXPECT_EQ(w.rings.back(), at(0, 9, 0, 3, kPhaseMs));
-}
-
-TEST(Tick, DialogOpenAndClosedWithinOneSecondKeepsTheAlarmRung)
-{
-    Window w;
-    w.gAlarmTime = hms(7, 30);
-    w.runUntil(at(0, 10, 0, 0, 200));
-    ASSERT_EQ(w.rings.size(), 1u);
-
-    w.gAlarmTime = AlarmValue(u"07:30"_s);
-    w.ms = at(0, 10, 0, 0, 700); // a tick in the displayed second (the clock set back into it)
-    w.step();
-    w.gAlarmTime = hms(7, 30);
-    w.runUntil(at(0, 11, 0, 0));
-    EXPECT_EQ(w.rings.size(), 1u);
+    EXPECT_EQ(w.rings.back(), at(0, 9, 0, 1, kPhaseMs));
+    EXPECT_EQ(w.rings.size(), 2u);
 }
 
 TEST(Tick, TickInTheDisplayedSecondDoesNothing)

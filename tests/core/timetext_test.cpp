@@ -284,6 +284,9 @@ TEST(Format, TimesOfDay)
         {secondsOf(7, 5, 9), TimeFormat::Ss, u"09"_s},
         {45, TimeFormat::Ss, u"45"_s},
         {86399, TimeFormat::Ss, u"59"_s},
+        // The alarm keeps its seconds when it has any, so that it rings when it says.
+        {secondsOf(10, 30), TimeFormat::Alarm, u"10:30"_s},
+        {secondsOf(10, 30, 25), TimeFormat::Alarm, u"10:30:25"_s},
     };
     for (const TimeFormatRow &row : rows) {
         SCOPED_TRACE(row.seconds);

@@ -215,6 +215,23 @@ TEST_F(AlarmFormTest, FontsColoursAndTabOrder)
         EXPECT_NE(bordered->frameShape(), QFrame::NoFrame) << bordered->objectName().toStdString();
     EXPECT_EQ(child<QLabel>("Label2")->frameShape(), QFrame::NoFrame);
 
+    // Under a dark scheme (light text, light menu text) the clock and the alarm stay readable.
+    const QPalette standard = QApplication::palette();
+    QPalette dark = standard;
+    dark.setColor(QPalette::WindowText, QColor(240, 240, 240));
+    dark.setColor(QPalette::Text, QColor(250, 250, 250));
+    QApplication::setPalette(dark);
+    QApplication::setPalette(dark, "QMenu");
+    const AlarmForm darkForm(clock, windows, sound);
+    QApplication::setPalette(standard);
+    QApplication::setPalette(standard, "QMenu");
+    const auto *darkTime = darkForm.findChild<QLabel *>(QStringLiteral("lblTime"));
+    EXPECT_EQ(darkTime->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+    EXPECT_EQ(darkTime->palette().color(QPalette::Window), QColor(Qt::black));
+    const auto *darkAlarm = darkForm.findChild<QLabel *>(QStringLiteral("lblAlarm"));
+    EXPECT_EQ(darkAlarm->palette().color(QPalette::WindowText), QColor(Qt::black));
+    EXPECT_EQ(darkAlarm->palette().color(QPalette::Window), QColor(192, 192, 192));
+
     // A Japanese proportional Gothic stands in for ＭＳ Ｐゴシック, never a Chinese face.
     const QStringList japanese = {"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic", "IPA Pゴシック",
                                   "Noto Sans CJK JP"};
@@ -258,13 +275,13 @@ TEST_P(AcceptedEntry, ShowsTheAlarmAndEnablesTheTaskBarButton)
     EXPECT_EQ(timeUpWindow(), nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SetFlow, AcceptedEntry,
-    testing::Values(Accepted{"10:30", *TimeValue::fromHms(10, 30), "10:30"},
-                    Accepted{"7:05", *TimeValue::fromHms(7, 5), "07:05"},
-                    Accepted{"00:00", *TimeValue::fromHms(0, 0), "00:00"},
-                    // Seconds are kept in the alarm and dropped from the label.
-                    Accepted{"10:29:55", *TimeValue::fromHms(10, 29, 55), "10:29"}));
+INSTANTIATE_TEST_SUITE_P(SetFlow, AcceptedEntry,
+                         testing::Values(Accepted{"10:30", *TimeValue::fromHms(10, 30), "10:30"},
+                                         Accepted{"7:05", *TimeValue::fromHms(7, 5), "07:05"},
+                                         Accepted{"00:00", *TimeValue::fromHms(0, 0), "00:00"},
+                                         // Seconds are kept, in the alarm and on the label alike.
+                                         Accepted{"10:29:55", *TimeValue::fromHms(10, 29, 55),
+                                                  "10:29:55"}));
 
 TEST_F(AlarmFormTest, EmptyTimeRemovesTheAlarmButKeepsTheOldNote)
 {
@@ -446,7 +463,10 @@ TEST_F(AlarmFormTest, ARejectedEntryThenMinimisingLeavesTheCaption)
     EXPECT_EQ(timeUpWindow(), nullptr);
 }
 
-TEST_F(AlarmFormTest, TheClockKeepsTickingWhileTheDialogIsOpen)
+// While the dialog is open the clock goes on with the alarm in force: it rings on time. Cancel
+// then changes nothing, not even that the alarm has rung today; OK sets the alarm anew, and a
+// time that has passed rings at once.
+TEST_F(AlarmFormTest, TheAlarmRingsWhileTheDialogIsOpenAndCancelChangesNothing)
 {
     setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
     QString shownInside;
@@ -459,10 +479,23 @@ TEST_F(AlarmFormTest, TheClockKeepsTickingWhileTheDialogIsOpen)
     });
     child<QPushButton>("cmdSetAlarm")->click();
     EXPECT_EQ(shownInside, QStringLiteral("10:30:00"));
-    EXPECT_FALSE(ringing) << "the alarm is text while the dialog is open";
+    EXPECT_TRUE(ringing);
+    timeUpWindow()->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
-    tickAt(10, 30, 1);
-    EXPECT_NE(timeUpWindow(), nullptr) << "rings once the dialog has given the alarm back";
+    whenModal<frmSetTime>([&](frmSetTime *dialog) {
+        tickAt(10, 31, 0);
+        dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
+    });
+    child<QPushButton>("cmdSetAlarm")->click();
+    tickAt(10, 31, 1);
+    EXPECT_EQ(timeUpWindow(), nullptr) << "Cancel rang the alarm again";
+    EXPECT_EQ(sound.played.size(), 1);
+
+    setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
+    tickAt(10, 31, 2);
+    EXPECT_NE(timeUpWindow(), nullptr) << "OK with a time that has passed rings at once";
+    EXPECT_EQ(sound.played.size(), 2);
 }
 
 TEST_F(AlarmFormTest, CloseEndsWithEveryWindowGone)

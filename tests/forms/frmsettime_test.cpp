@@ -173,7 +173,7 @@ struct ExistingAlarmRow
 class ExistingAlarmTest : public SetTimeTest, public testing::WithParamInterface<ExistingAlarmRow>
 {};
 
-TEST_P(ExistingAlarmTest, ShowsTheAlarmAsHhMmWithoutReadingTheClock)
+TEST_P(ExistingAlarmTest, ShowsTheAlarmWithoutReadingTheClock)
 {
     gAlarmTime = GetParam().alarm;
     gYouken = QStringLiteral("会議");
@@ -190,7 +190,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ExistingAlarmRow{AlarmValue(QStringLiteral("7:30")), "07:30"},
                     ExistingAlarmRow{AlarmValue(QStringLiteral("0:00")), "00:00"},
                     ExistingAlarmRow{*TimeValue::fromHms(7, 30), "07:30"},
-                    ExistingAlarmRow{*TimeValue::fromHms(17, 45, 59), "17:45"},
+                    // An alarm with seconds keeps them, so that OK leaves it as it is.
+                    ExistingAlarmRow{*TimeValue::fromHms(17, 45, 59), "17:45:59"},
+                    ExistingAlarmRow{AlarmValue(QStringLiteral("17:45:59")), "17:45:59"},
                     // Not a time (cannot come from the main window, but must not crash).
                     ExistingAlarmRow{AlarmValue(QStringLiteral("abc")), "abc"}));
 

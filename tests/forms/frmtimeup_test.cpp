@@ -274,6 +274,20 @@ TEST_F(TimeUpTest, IsCentredOnTheScreen)
     EXPECT_LE(std::abs(window->frameGeometry().center().y() - screen.center().y()), 1);
 }
 
+// The frame the window manager announced, asked for when the window is readied, is the one it
+// is centred by: a tool window's frame is not the main window's.
+TEST_F(TimeUpTest, IsCentredByTheFrameTheWindowManagerAnnounced)
+{
+    window->Ready();
+    EXPECT_EQ(windows.frameRequested, QList<QWidget *>{window.data()});
+    windows.frame = QMargins(2, 35, 2, 3);
+    window->Show();
+    const QRect outer = window->geometry().marginsAdded(windows.frame);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_LE(std::abs(outer.center().x() - screen.center().x()), 1);
+    EXPECT_LE(std::abs(outer.center().y() - screen.center().y()), 1);
+}
+
 // A long note is cut, not allowed to grow the label or the window.
 TEST_F(TimeUpTest, ALongNoteGrowsNeitherItsLabelNorTheWindow)
 {

@@ -11,8 +11,7 @@ TEST(WallClockTimer, EnablingArmsForJustAfterTheNextSecond)
 {
     FakeClock clock;
     clock.set(10, 0, 0, 600);
-    WallClockTimer timer(clock);
-    timer.setInterval(1000);
+    WallClockTimer timer(clock, 1000);
     EXPECT_FALSE(timer.isEnabled());
     EXPECT_EQ(timer.remainingTime(), -1);
 
@@ -23,13 +22,12 @@ TEST(WallClockTimer, EnablingArmsForJustAfterTheNextSecond)
     EXPECT_GE(timer.remainingTime(), 390);
 }
 
-TEST(WallClockTimer, ChangingTheIntervalRelocks)
+TEST(WallClockTimer, ShorterIntervalLocksToItsOwnGrid)
 {
     FakeClock clock;
     clock.set(10, 0, 0, 400);
-    WallClockTimer timer(clock);
+    WallClockTimer timer(clock, 250);
     timer.setEnabled(true);
-    timer.setInterval(250);
     EXPECT_LE(timer.remainingTime(), 102);
     EXPECT_GE(timer.remainingTime(), 90);
 }
@@ -38,14 +36,11 @@ TEST(WallClockTimer, DisablingStopsTheTicks)
 {
     FakeClock clock;
     clock.set(10, 0, 0, 999);
-    WallClockTimer timer(clock);
+    WallClockTimer timer(clock, 1000);
     QSignalSpy ticks(&timer, &WallClockTimer::timeout);
     timer.setEnabled(true);
     timer.setEnabled(false);
     EXPECT_FALSE(timer.isEnabled());
-    EXPECT_EQ(timer.remainingTime(), -1);
-    // Changing the interval of a stopped timer must not start it.
-    timer.setInterval(500);
     EXPECT_EQ(timer.remainingTime(), -1);
     EXPECT_EQ(ticks.count(), 0);
 }

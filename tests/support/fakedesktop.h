@@ -15,9 +15,13 @@ class FakeWindows final : public DesktopWindows
 public:
     void keepOffTaskbar(QWidget *window) override { offTaskbar.append(window); }
     void setDemandsAttention(QWidget *window, bool on) override { attention.append({window, on}); }
+    void requestFrameExtents(QWidget *window) override { frameRequested.append(window); }
+    QMargins frameExtents(QWidget *) override { return frame; }
 
     QList<QWidget *> offTaskbar;
     QList<std::pair<QWidget *, bool>> attention;
+    QList<QWidget *> frameRequested;
+    QMargins frame; // what frameExtents() answers
 };
 
 // Records the sounds asked for, instead of playing them.
