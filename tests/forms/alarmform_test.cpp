@@ -1,16 +1,13 @@
-#include "core/alarmstate.h"
 #include "core/timetext.h"
-#include "fakeclock.h"
-#include "fakedesktop.h"
 #include "forms/alarmform.h"
 #include "forms/frmsettime.h"
 #include "forms/frmtimeup.h"
+#include "formtest.h"
 #include "platform/wallclocktimer.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -33,34 +30,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Runs action on the modal window of type T as soon as the event loop shows it, for as long as
-// *watching holds. Should some other window be modal instead, it is closed so that the test
-// fails rather than hangs.
-template <typename T>
-void whenModal(std::function<void(T *)> action, std::shared_ptr<bool> watching, int triesLeft = 100)
-{
-    QTimer::singleShot(0, [action, watching, triesLeft] {
-        if (!*watching)
-            return;
-        if (auto *window = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            *watching = false;
-            action(window);
-        } else if (triesLeft > 0) {
-            whenModal<T>(action, watching, triesLeft - 1);
-        } else {
-            ADD_FAILURE() << "no modal " << T::staticMetaObject.className();
-            if (QWidget *other = QApplication::activeModalWidget())
-                other->close();
-        }
-    });
-}
-
-// The same for a window that must come.
-template <typename T> void whenModal(std::function<void(T *)> action)
-{
-    whenModal<T>(std::move(action), std::make_shared<bool>(true));
-}
-
 struct MessageSeen
 {
     bool shown = false;
@@ -69,28 +38,23 @@ struct MessageSeen
     QMessageBox::Icon icon = QMessageBox::Information;
 };
 
-class AlarmFormTest : public testing::Test
+class AlarmFormTest : public FormTest
 {
 protected:
     void SetUp() override
     {
-        // As in the program: the main window decides when it ends.
+        // Closing the windows must not end the event loop the tests run in.
         QApplication::setQuitOnLastWindowClosed(false);
-        gYouken.clear();
         clock.set(10, 2, 0);
         form = std::make_unique<AlarmForm>(clock, windows, sound);
         form->show();
     }
-
-    template <typename T> T *child(const char *name) const
+    QString label(const char *name) const { return child<QLabel>(form.get(), name)->text(); }
+    bool goTaskBarEnabled() const
     {
-        T *found = form->findChild<T *>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return child<QPushButton>(form.get(), "cmdGoTaskBar")->isEnabled();
     }
-    QString label(const char *name) const { return child<QLabel>(name)->text(); }
-    bool goTaskBarEnabled() const { return child<QPushButton>("cmdGoTaskBar")->isEnabled(); }
-    bool timerRunning() const { return child<WallClockTimer>("Timer1")->isEnabled(); }
+    bool timerRunning() const { return child<WallClockTimer>(form.get(), "Timer1")->isEnabled(); }
 
     // The set flow with the dialog answered by OK (with the given texts) or by cancel; a
     // message box that follows is answered and recorded.
@@ -101,8 +65,8 @@ protected:
         const auto messageWatch = std::make_shared<bool>(true);
         whenModal<frmSetTime>([&](frmSetTime *dialog) {
             if (ok) {
-                dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->setEditText(time);
-                dialog->findChild<QLineEdit *>(QStringLiteral("txtYouken"))->setText(note);
+                child<QComboBox>(dialog, "cmbTimeSet")->setEditText(time);
+                child<QLineEdit>(dialog, "txtYouken")->setText(note);
                 whenModal<QMessageBox>(
                     [&](QMessageBox *box) {
                         seen = {true, box->windowTitle(), box->text(), box->standardButtons(),
@@ -110,14 +74,14 @@ protected:
                         box->button(QMessageBox::Ok)->click();
                     },
                     messageWatch);
-                dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+                child<QPushButton>(dialog, "cmdOK")->click();
             } else {
-                dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->setEditText(time);
-                dialog->findChild<QLineEdit *>(QStringLiteral("txtYouken"))->setText(note);
-                dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
+                child<QComboBox>(dialog, "cmbTimeSet")->setEditText(time);
+                child<QLineEdit>(dialog, "txtYouken")->setText(note);
+                child<QPushButton>(dialog, "cmdCancel")->click();
             }
         });
-        child<QPushButton>("cmdSetAlarm")->click();
+        child<QPushButton>(form.get(), "cmdSetAlarm")->click();
         *messageWatch = false;
         return seen;
     }
@@ -127,10 +91,10 @@ protected:
     {
         QString proposed;
         whenModal<frmSetTime>([&](frmSetTime *dialog) {
-            proposed = dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->currentText();
-            dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
+            proposed = child<QComboBox>(dialog, "cmbTimeSet")->currentText();
+            child<QPushButton>(dialog, "cmdCancel")->click();
         });
-        child<QPushButton>("cmdSetAlarm")->click();
+        child<QPushButton>(form.get(), "cmdSetAlarm")->click();
         return proposed;
     }
 
@@ -157,12 +121,9 @@ protected:
     {
         clock.set(h, m, s, ms);
         // The tick the timer would deliver, at once.
-        emit child<WallClockTimer>("Timer1")->timeout();
+        emit child<WallClockTimer>(form.get(), "Timer1")->timeout();
     }
 
-    FakeClock clock;
-    FakeWindows windows;
-    FakeSound sound;
     std::unique_ptr<AlarmForm> form;
 };
 
@@ -180,42 +141,11 @@ TEST_F(AlarmFormTest, StartsWithNoAlarmAndTheClockRunning)
     EXPECT_TRUE(timeUpWindows().isEmpty()) << "no time-up window without an alarm";
 }
 
-// Captions and places: FormLayout in dialogs_look_test.cpp.
-TEST_F(AlarmFormTest, FixedSizeTitleButtonsAndIcon)
+// The fixed colours, fonts and captions: Look.EachWindowAsTheUserSeesIt.
+
+// Under a dark scheme (light text, light menu text) the clock and the alarm stay readable.
+TEST_F(AlarmFormTest, ADarkSchemeLeavesTheClockAndTheAlarmReadable)
 {
-    EXPECT_EQ(form->size(), QSize(236, 119));
-    EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "fixed border";
-    EXPECT_TRUE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(form->windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(form->windowIcon().isNull());
-    EXPECT_EQ(form->windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
-}
-
-TEST_F(AlarmFormTest, FontsColoursAndTabOrder)
-{
-    EXPECT_TRUE(form->font().bold());
-    EXPECT_DOUBLE_EQ(form->font().pointSizeF(), 9.0);
-    const QLabel *time = child<QLabel>("lblTime");
-    EXPECT_TRUE(time->font().bold());
-    EXPECT_DOUBLE_EQ(time->font().pointSizeF(), 14.25);
-    EXPECT_EQ(time->palette().color(QPalette::WindowText), QColor(255, 255, 0));
-    EXPECT_EQ(time->palette().color(QPalette::Window), QColor(Qt::black))
-        << "the menu-text colour of the standard scheme";
-    EXPECT_TRUE(time->autoFillBackground());
-    EXPECT_EQ(time->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-
-    const QLabel *youken = child<QLabel>("lblYouken");
-    EXPECT_EQ(youken->palette().color(QPalette::WindowText), QColor(64, 64, 64));
-    EXPECT_EQ(youken->palette().color(QPalette::Window), QColor(192, 192, 192));
-    const QLabel *alarm = child<QLabel>("lblAlarm");
-    EXPECT_EQ(alarm->palette().color(QPalette::Window), QColor(192, 192, 192));
-    EXPECT_EQ(alarm->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-    for (const QLabel *bordered : {time, youken, alarm})
-        EXPECT_NE(bordered->frameShape(), QFrame::NoFrame) << bordered->objectName().toStdString();
-    EXPECT_EQ(child<QLabel>("Label2")->frameShape(), QFrame::NoFrame);
-
-    // Under a dark scheme (light text, light menu text) the clock and the alarm stay readable.
     const QPalette standard = QApplication::palette();
     QPalette dark = standard;
     dark.setColor(QPalette::WindowText, QColor(240, 240, 240));
@@ -225,28 +155,21 @@ TEST_F(AlarmFormTest, FontsColoursAndTabOrder)
     const AlarmForm darkForm(clock, windows, sound);
     QApplication::setPalette(standard);
     QApplication::setPalette(standard, "QMenu");
-    const auto *darkTime = darkForm.findChild<QLabel *>(QStringLiteral("lblTime"));
-    EXPECT_EQ(darkTime->palette().color(QPalette::WindowText), QColor(255, 255, 0));
-    EXPECT_EQ(darkTime->palette().color(QPalette::Window), QColor(Qt::black));
-    const auto *darkAlarm = darkForm.findChild<QLabel *>(QStringLiteral("lblAlarm"));
-    EXPECT_EQ(darkAlarm->palette().color(QPalette::WindowText), QColor(Qt::black));
-    EXPECT_EQ(darkAlarm->palette().color(QPalette::Window), QColor(192, 192, 192));
+    const QPalette time = child<QLabel>(&darkForm, "lblTime")->palette();
+    EXPECT_EQ(time.color(QPalette::WindowText), QColor(255, 255, 0));
+    EXPECT_EQ(time.color(QPalette::Window), QColor(Qt::black));
+    const QPalette alarm = child<QLabel>(&darkForm, "lblAlarm")->palette();
+    EXPECT_EQ(alarm.color(QPalette::WindowText), QColor(Qt::black));
+    EXPECT_EQ(alarm.color(QPalette::Window), QColor(192, 192, 192));
+}
 
-    // A Japanese proportional Gothic stands in for ＭＳ Ｐゴシック, never a Chinese face.
-    const QStringList japanese = {"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic", "IPA Pゴシック",
-                                  "Noto Sans CJK JP"};
-    const std::vector<const QWidget *> japaneseText = {time, child<QWidget>("Label2"),
-                                                       child<QWidget>("cmdClose")};
-    for (const QWidget *control : japaneseText) {
-        const QString family = QFontInfo(control->font()).family();
-        EXPECT_TRUE(japanese.contains(family)) << family.toStdString();
-    }
-
-    // The focus moves through the buttons in tab order, past the disabled one.
-    QPushButton *set = child<QPushButton>("cmdSetAlarm");
-    EXPECT_EQ(set->nextInFocusChain(), child<QPushButton>("cmdGoTaskBar"));
-    EXPECT_EQ(child<QPushButton>("cmdGoTaskBar")->nextInFocusChain(),
-              child<QPushButton>("cmdClose"));
+// The focus moves through the buttons in tab order, past the disabled one.
+TEST_F(AlarmFormTest, TabOrderRunsThroughTheButtons)
+{
+    EXPECT_EQ(child<QPushButton>(form.get(), "cmdSetAlarm")->nextInFocusChain(),
+              child<QPushButton>(form.get(), "cmdGoTaskBar"));
+    EXPECT_EQ(child<QPushButton>(form.get(), "cmdGoTaskBar")->nextInFocusChain(),
+              child<QPushButton>(form.get(), "cmdClose"));
 }
 
 struct Accepted
@@ -368,7 +291,7 @@ TEST_F(AlarmFormTest, MinimisingWithAnAlarmShowsTheCountdownAtOnce)
 {
     setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
     clock.set(10, 5, 0);
-    child<QPushButton>("cmdGoTaskBar")->click();
+    child<QPushButton>(form.get(), "cmdGoTaskBar")->click();
     EXPECT_TRUE(form->isMinimized());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("00:25 前 【会議】"));
     EXPECT_TRUE(timerRunning());
@@ -425,7 +348,7 @@ TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheAttention)
 
     // OK: the window goes, and the next ring's window is made ready.
     const QPointer<frmTimeUp> closed = timeUp;
-    timeUp->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+    child<QPushButton>(timeUp, "cmdOK")->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(closed.isNull());
     ASSERT_EQ(timeUpWindows().size(), 1);
@@ -475,19 +398,19 @@ TEST_F(AlarmFormTest, TheAlarmRingsWhileTheDialogIsOpenAndCancelChangesNothing)
         tickAt(10, 30, 0);
         shownInside = label("lblTime");
         ringing = timeUpWindow() != nullptr;
-        dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
+        child<QPushButton>(dialog, "cmdCancel")->click();
     });
-    child<QPushButton>("cmdSetAlarm")->click();
+    child<QPushButton>(form.get(), "cmdSetAlarm")->click();
     EXPECT_EQ(shownInside, QStringLiteral("10:30:00"));
     EXPECT_TRUE(ringing);
-    timeUpWindow()->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+    child<QPushButton>(timeUpWindow(), "cmdOK")->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     whenModal<frmSetTime>([&](frmSetTime *dialog) {
         tickAt(10, 31, 0);
-        dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
+        child<QPushButton>(dialog, "cmdCancel")->click();
     });
-    child<QPushButton>("cmdSetAlarm")->click();
+    child<QPushButton>(form.get(), "cmdSetAlarm")->click();
     tickAt(10, 31, 1);
     EXPECT_EQ(timeUpWindow(), nullptr) << "Cancel rang the alarm again";
     EXPECT_EQ(sound.played.size(), 1);
@@ -503,7 +426,7 @@ TEST_F(AlarmFormTest, CloseEndsWithEveryWindowGone)
     setAlarm(QStringLiteral("10:30"), QString());
     tickAt(10, 30, 0);
     ASSERT_NE(timeUpWindow(), nullptr);
-    child<QPushButton>("cmdClose")->click();
+    child<QPushButton>(form.get(), "cmdClose")->click();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(timeUpWindow(), nullptr);
     EXPECT_FALSE(timerRunning());
@@ -526,7 +449,7 @@ TEST_F(AlarmFormTest, ANoteIsShownAsTypedEverywhere)
 {
     const QString note = QStringLiteral("<img src=/x.png><b>A&amp;B</b>[*][*]");
     setAlarm(QStringLiteral("10:30"), note);
-    EXPECT_EQ(child<QLabel>("lblYouken")->textFormat(), Qt::PlainText);
+    EXPECT_EQ(child<QLabel>(form.get(), "lblYouken")->textFormat(), Qt::PlainText);
     EXPECT_EQ(label("lblYouken"), note);
 
     form->showMinimized();
@@ -536,7 +459,7 @@ TEST_F(AlarmFormTest, ANoteIsShownAsTypedEverywhere)
     tickAt(10, 30, 0);
     frmTimeUp *timeUp = timeUpWindow();
     ASSERT_NE(timeUp, nullptr);
-    const auto *message = timeUp->findChild<QLabel *>(QStringLiteral("lblYouken"));
+    const auto *message = child<QLabel>(timeUp, "lblYouken");
     ASSERT_NE(message, nullptr);
     EXPECT_EQ(message->textFormat(), Qt::PlainText);
     EXPECT_EQ(message->text(), note);
@@ -548,10 +471,10 @@ TEST_F(AlarmFormTest, AnAlarmSetWhileMinimisedRings)
 {
     whenModal<frmSetTime>([&](frmSetTime *dialog) {
         form->showMinimized();
-        dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->setEditText(u"10:30"_s);
-        dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+        child<QComboBox>(dialog, "cmbTimeSet")->setEditText(u"10:30"_s);
+        child<QPushButton>(dialog, "cmdOK")->click();
     });
-    child<QPushButton>("cmdSetAlarm")->click();
+    child<QPushButton>(form.get(), "cmdSetAlarm")->click();
     ASSERT_TRUE(form->isMinimized());
     EXPECT_TRUE(timerRunning());
 }
@@ -641,8 +564,8 @@ TEST_P(PastedEntry, IsTakenOrRefusedWithoutHanging)
     const auto messageWatch = std::make_shared<bool>(true);
     ThreadCpuTimer answered;
     whenModal<frmSetTime>([&](frmSetTime *dialog) {
-        auto *time = dialog->findChild<QComboBox *>(QStringLiteral("cmbTimeSet"))->lineEdit();
-        auto *note = dialog->findChild<QLineEdit *>(QStringLiteral("txtYouken"));
+        auto *time = child<QComboBox>(dialog, "cmbTimeSet")->lineEdit();
+        auto *note = child<QLineEdit>(dialog, "txtYouken");
         QGuiApplication::clipboard()->setText(row.time);
         steps.push_back(timed(dialog, [&] { paste(time); }));
         QGuiApplication::clipboard()->setText(row.note);
@@ -658,7 +581,7 @@ TEST_P(PastedEntry, IsTakenOrRefusedWithoutHanging)
         answered.start();
         QTest::keyClick(note, Qt::Key_Return);
     });
-    child<QPushButton>("cmdSetAlarm")->click();
+    child<QPushButton>(form.get(), "cmdSetAlarm")->click();
     *messageWatch = false;
     if (!seen.shown)
         steps.push_back(timed(form.get(), [] {}) + answered.elapsed());
@@ -685,7 +608,7 @@ TEST_P(PastedEntry, IsTakenOrRefusedWithoutHanging)
                row.accepted->seconds() % 60);
         frmTimeUp *timeUp = timeUpWindow();
         ASSERT_NE(timeUp, nullptr);
-        const QString shown = timeUp->findChild<QLabel *>(QStringLiteral("lblYouken"))->text();
+        const QString shown = child<QLabel>(timeUp, "lblYouken")->text();
         EXPECT_EQ(shown,
                   row.storedNote.isEmpty() ? QStringLiteral("予定時間です。") : row.storedNote);
     }

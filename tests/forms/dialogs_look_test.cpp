@@ -1,16 +1,14 @@
 // How the windows come out on screen: controls laid out apart with captions that fit, Japanese
 // glyphs, and screenshots (under a real X server only).
-#include "core/alarmstate.h"
-#include "fakeclock.h"
-#include "fakedesktop.h"
 #include "forms/alarmform.h"
 #include "forms/frmsettime.h"
 #include "forms/frmtimeup.h"
+#include "formtest.h"
 #include "platform/wallclocktimer.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,59 +18,53 @@
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QTest>
-#include <QTimer>
 #include <QtMath>
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <utility>
+#include <optional>
 #include <vector>
 
 namespace {
 
-// Runs see on a freshly loaded set-time dialog over a plain owner window, then cancels it.
-void withSetTime(const std::function<void(frmSetTime &)> &see)
+class Look : public FormTest
 {
-    FakeClock clock;
-    clock.set(10, 10, 0);
-    QWidget owner;
-    owner.setGeometry(200, 200, 420, 170);
-    owner.show();
-    FakeWindows windows;
-    FakeSound sound;
-    frmSetTime dialog(&owner, clock, windows);
-    QTimer::singleShot(0, &dialog, [&] {
-        see(dialog);
-        dialog.reject();
-    });
-    dialog.exec();
-}
+protected:
+    // Runs see on a freshly loaded set-time dialog over a plain owner window, then cancels it.
+    void withSetTime(const std::function<void(frmSetTime &)> &see)
+    {
+        clock.set(10, 10, 0);
+        QWidget owner;
+        owner.setGeometry(200, 200, 420, 170);
+        owner.show();
+        frmSetTime dialog(&owner, clock, windows);
+        whenModal<frmSetTime>([&](frmSetTime *shown) {
+            see(*shown);
+            shown->reject();
+        });
+        dialog.exec();
+    }
 
-// Runs see on a loaded time-up window showing the standard message.
-void withTimeUp(const std::function<void(frmTimeUp &)> &see)
-{
-    gYouken.clear();
-    FakeWindows windows;
-    FakeSound sound;
-    QPointer<frmTimeUp> window = new frmTimeUp(windows, sound);
-    window->Show();
-    see(*window);
-    delete window;
-}
+    // Runs see on a loaded time-up window showing the standard message.
+    void withTimeUp(const std::function<void(frmTimeUp &)> &see)
+    {
+        QPointer<frmTimeUp> window = new frmTimeUp(windows, sound);
+        window->Show();
+        see(*window);
+        delete window;
+    }
 
-// Runs see on the main window once its clock shows the time.
-void withMain(const std::function<void(AlarmForm &)> &see)
-{
-    FakeClock clock;
-    clock.set(23, 58, 58);
-    FakeWindows windows;
-    FakeSound sound;
-    AlarmForm form(clock, windows, sound);
-    form.show();
-    emit form.findChild<WallClockTimer *>(QStringLiteral("Timer1"))->timeout();
-    see(form);
-}
+    // Runs see on the main window once its clock shows the time.
+    void withMain(const std::function<void(AlarmForm &)> &see)
+    {
+        clock.set(23, 58, 58);
+        AlarmForm form(clock, windows, sound);
+        form.show();
+        emit child<WallClockTimer>(&form, "Timer1")->timeout();
+        see(form);
+    }
+};
 
 QString textOf(const QWidget *w)
 {
@@ -99,8 +91,14 @@ void expectJapaneseGlyphs(const QWidget *w, const QString &text)
             << static_cast<unsigned>(c) << " in " << raw.familyName().toStdString();
 }
 
-TEST(DialogGlyphs, JapaneseTextHasRealGlyphs)
+TEST_F(Look, JapaneseTextHasRealGlyphs)
 {
+    withMain([](AlarmForm &form) {
+        for (const char *name : {"lblTime", "Label2", "cmdClose"}) {
+            const auto *w = child<QWidget>(&form, name);
+            expectJapaneseGlyphs(w, textOf(w));
+        }
+    });
     withSetTime([](frmSetTime &dialog) {
         for (const char *name : {"Label1", "Label2", "cmdCancel"}) {
             const auto *w = dialog.findChild<QWidget *>(QLatin1String(name));
@@ -168,12 +166,59 @@ QRect shownArea(const QWidget *w)
         .translated(w->pos());
 }
 
-using Captions = std::vector<std::pair<const char *, const char *>>;
-
-// Every control of the window lies inside its client area and clear of every other control, and
-// what it shows fits the room it draws it in; the fixed captions read as given.
-void expectLaidOut(const QWidget &form, const Captions &captions)
+// One control as the user sees it: its caption, and its colours where the window fixes them.
+struct ControlLook
 {
+    const char *name;
+    const char *caption = nullptr;
+    std::optional<QColor> text = {};
+    std::optional<QColor> background = {};
+    bool bordered = false;
+};
+
+// One window as the user sees it: its title, the buttons of its title bar, its fixed size, its
+// controls.
+struct WindowLook
+{
+    const char *title;
+    Qt::WindowType type;
+    bool minimiseButton;
+    QSize size;
+    std::vector<ControlLook> controls;
+};
+
+// The colour in area farthest from background: the darkest or brightest of a text's strokes.
+QColor strokeColour(const QImage &shot, const QRect &area, const QColor &background)
+{
+    const auto distance = [](const QColor &a, const QColor &b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+               std::abs(a.blue() - b.blue());
+    };
+    QColor farthest = background;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            if (distance(c, background) > distance(farthest, background))
+                farthest = c;
+        }
+    }
+    return farthest;
+}
+
+// The window looks as given; every control lies inside its client area and clear of every
+// other one, and what it shows fits the room it draws it in.
+void expectLooks(QWidget &form, const WindowLook &look)
+{
+    EXPECT_EQ(form.windowTitle(), QString::fromUtf8(look.title));
+    EXPECT_EQ(form.windowType(), look.type);
+    const Qt::WindowFlags flags = form.windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(bool(flags & Qt::WindowMinimizeButtonHint), look.minimiseButton);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowContextHelpButtonHint);
+    EXPECT_EQ(form.size(), look.size);
+    EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "fixed size";
+
     const QWidgetList controls = form.findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
     EXPECT_GE(controls.size(), 3);
     for (const QWidget *w : controls) {
@@ -186,34 +231,87 @@ void expectLaidOut(const QWidget &form, const Captions &captions)
         if (!textOf(w).isEmpty())
             expectCaptionFits(w, textOf(w));
     }
-    for (const auto &[name, caption] : captions) {
-        const auto *w = form.findChild<QWidget *>(QLatin1String(name));
-        ASSERT_NE(w, nullptr) << name;
-        EXPECT_EQ(textOf(w), QString::fromUtf8(caption)) << name;
+
+    const QImage shot = form.grab().toImage();
+    for (const ControlLook &control : look.controls) {
+        SCOPED_TRACE(control.name);
+        const auto *w = child<QWidget>(&form, control.name);
+        ASSERT_NE(w, nullptr);
+        if (control.caption) {
+            EXPECT_EQ(textOf(w), QString::fromUtf8(control.caption));
+        }
+        const auto *frame = qobject_cast<const QFrame *>(w);
+        EXPECT_EQ(frame && frame->frameShape() != QFrame::NoFrame, control.bordered);
+        // The inside of the control in the picture's pixels, which the scale may make more.
+        const qreal scale = shot.devicePixelRatio();
+        const QRect inside(w->contentsRect().translated(w->pos()).topLeft() * scale,
+                           w->contentsRect().size() * scale - QSize(1, 1));
+        const QColor background = control.background.value_or(shot.pixelColor(inside.topLeft()));
+        if (control.background) {
+            EXPECT_EQ(shot.pixelColor(inside.bottomRight()), background);
+        }
+        if (control.text) {
+            EXPECT_EQ(w->palette().color(QPalette::WindowText), *control.text);
+            // Drawn in that colour: antialiasing blends the thin strokes with the background,
+            // so the stroke farthest from it need only be nearer the text's colour.
+            if (!textOf(w).isEmpty()) {
+                const QColor stroke = strokeColour(shot, inside, background);
+                EXPECT_LT(std::abs(stroke.lightness() - control.text->lightness()),
+                          std::abs(stroke.lightness() - background.lightness()))
+                    << stroke.name().toStdString();
+            }
+        }
     }
 }
 
-TEST(FormLayout, ControlsInsideApartWithCaptionsThatFit)
+const QColor kSilver(192, 192, 192);
+
+TEST_F(Look, EachWindowAsTheUserSeesIt)
 {
     withMain([](AlarmForm &form) {
-        expectLaidOut(form, {{"Label2", "ｱﾗｰﾑ 時刻"},
-                             {"cmdSetAlarm", "ｱﾗｰﾑｾｯﾄ"},
-                             {"cmdGoTaskBar", "ﾀｽｸﾊﾞｰへ"},
-                             {"cmdClose", "閉じる"},
-                             {"lblTime", "23:58:58"}});
+        expectLooks(form, {"ｱﾗｰﾑ時計",
+                           Qt::Window,
+                           true,
+                           {236, 119},
+                           {{"lblTime", "23:58:58", QColor(255, 255, 0), QColor(Qt::black), true},
+                            {"lblYouken", "", QColor(64, 64, 64), kSilver, true},
+                            {"lblAlarm", "", std::nullopt, kSilver, true},
+                            {"Label2", "ｱﾗｰﾑ 時刻"},
+                            {"cmdSetAlarm", "ｱﾗｰﾑｾｯﾄ"},
+                            {"cmdGoTaskBar", "ﾀｽｸﾊﾞｰへ"},
+                            {"cmdClose", "閉じる"}}});
+        EXPECT_EQ(form.windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
+        EXPECT_TRUE(form.font().bold());
+        EXPECT_DOUBLE_EQ(form.font().pointSizeF(), 9.0);
+        const QFont clock = child<QLabel>(&form, "lblTime")->font();
+        EXPECT_TRUE(clock.bold());
+        EXPECT_DOUBLE_EQ(clock.pointSizeF(), 14.25);
     });
     withSetTime([](frmSetTime &dialog) {
-        expectLaidOut(
+        expectLooks(
             dialog,
-            {{"Label1", "時刻"}, {"cmdOK", "OK"}, {"cmdCancel", "ｷｬﾝｾﾙ"}, {"Label2", "用件"}});
-        const auto *combo = dialog.findChild<QComboBox *>("cmbTimeSet");
-        ASSERT_NE(combo, nullptr);
+            {"ｱﾗｰﾑ時刻設定",
+             Qt::Tool,
+             false,
+             {214, 104},
+             {{"Label1", "時刻"}, {"cmdOK", "OK"}, {"cmdCancel", "ｷｬﾝｾﾙ"}, {"Label2", "用件"}}});
+        const auto *combo = child<QComboBox>(&dialog, "cmbTimeSet");
         ASSERT_EQ(combo->count(), 48);
         for (int i = 0; i < combo->count(); ++i)
             expectCaptionFits(combo->lineEdit(), combo->itemText(i));
     });
     withTimeUp([](frmTimeUp &window) {
-        expectLaidOut(window, {{"lblYouken", "予定時間です。"}, {"cmdOK", "OK"}});
+        expectLooks(window,
+                    {"Time UP",
+                     Qt::Tool,
+                     false,
+                     {199, 78},
+                     {{"lblYouken", "予定時間です。", QColor(64, 0, 0), QColor(255, 255, 192)},
+                      {"cmdOK", "OK"}}});
+        EXPECT_EQ(window.parentWidget(), nullptr);
+        EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+        const QImage shot = window.grab().toImage();
+        EXPECT_EQ(shot.pixelColor(2, shot.height() - 3), QColor(255, 255, 192));
     });
 }
 
@@ -236,29 +334,25 @@ bool saveFramed(QWidget &window, const QString &path)
 
 // Runs under Xvfb and a window manager only (tests/forms/screenshots.sh), which sets the
 // folder to save into.
-TEST(DialogScreenshots, SavesEachWindow)
+TEST_F(Look, ScreenshotOfEachDialog)
 {
     const QString folder = qEnvironmentVariable("ALARM_SCREENSHOT_DIR");
     if (folder.isEmpty())
         GTEST_SKIP() << "ALARM_SCREENSHOT_DIR not set";
     ASSERT_TRUE(QDir().mkpath(folder));
 
-    gAlarmTime = AlarmValue();
     gYouken = QStringLiteral("会議の資料を印刷する");
-    FakeClock clock;
     clock.set(10, 10, 0);
     QWidget owner;
     owner.setWindowTitle(QStringLiteral("ｱﾗｰﾑ時計"));
     owner.setGeometry(300, 200, 280, 160);
     owner.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner, 5000));
-    FakeWindows windows;
-    FakeSound sound;
     frmSetTime dialog(&owner, clock, windows);
     bool saved = false;
-    QTimer::singleShot(0, &dialog, [&] {
-        saved = saveFramed(dialog, folder + "/frmSetTime.png");
-        dialog.reject();
+    whenModal<frmSetTime>([&](frmSetTime *shown) {
+        saved = saveFramed(*shown, folder + "/frmSetTime.png");
+        shown->reject();
     });
     dialog.exec();
     EXPECT_TRUE(saved) << "frmSetTime.png";
@@ -268,7 +362,6 @@ TEST(DialogScreenshots, SavesEachWindow)
     window->Show();
     EXPECT_TRUE(saveFramed(*window, folder + "/frmTimeUp.png")) << "frmTimeUp.png";
     delete window;
-    gYouken.clear();
 }
 
 } // namespace

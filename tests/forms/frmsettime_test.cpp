@@ -1,7 +1,5 @@
-#include "core/alarmstate.h"
-#include "fakeclock.h"
-#include "fakedesktop.h"
 #include "forms/frmsettime.h"
+#include "formtest.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,44 +19,24 @@
 
 namespace {
 
-// Counts how often the dialog reads the time.
-class CountingClock final : public Clock
-{
-public:
-    qint64 msecsSinceMidnight() const override
-    {
-        ++reads;
-        return fake.msecsSinceMidnight();
-    }
-    FakeClock fake;
-    mutable int reads = 0;
-};
-
-class SetTimeTest : public testing::Test
+class SetTimeTest : public FormTest
 {
 protected:
     void SetUp() override
     {
-        gAlarmTime = AlarmValue();
-        gYouken.clear();
-        clock.fake.set(10, 10, 0);
+        clock.set(10, 10, 0);
         owner.setGeometry(100, 200, 400, 160);
         owner.show();
     }
 
-    // Opens the dialog modally and runs answer on it once it is up. An answer that leaves
-    // the dialog open fails the test instead of hanging it.
+    // Opens the dialog modally and runs answer on it once it is up.
     int open(const std::function<void(frmSetTime &)> &answer)
     {
         frmSetTime dialog(&owner, clock, windows);
         bool answered = false;
-        QTimer::singleShot(0, &dialog, [&] {
+        whenModal<frmSetTime>([&](frmSetTime *shown) {
             answered = true;
-            answer(dialog);
-            if (dialog.isVisible()) {
-                ADD_FAILURE() << "the dialog is still open";
-                dialog.done(-1);
-            }
+            answer(*shown);
         });
         const int result = dialog.exec();
         EXPECT_TRUE(answered);
@@ -74,26 +52,17 @@ protected:
         });
     }
 
-    template <typename T> static T *child(const frmSetTime &dialog, const char *name)
-    {
-        T *found = dialog.findChild<T *>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    static QComboBox *combo(const frmSetTime &d) { return child<QComboBox>(d, "cmbTimeSet"); }
-    static QLineEdit *note(const frmSetTime &d) { return child<QLineEdit>(d, "txtYouken"); }
+    static QComboBox *combo(const frmSetTime &d) { return child<QComboBox>(&d, "cmbTimeSet"); }
+    static QLineEdit *note(const frmSetTime &d) { return child<QLineEdit>(&d, "txtYouken"); }
 
     QString proposalAt(int h, int m, int s, int ms = 0)
     {
-        clock.fake.set(h, m, s, ms);
+        clock.set(h, m, s, ms);
         QString proposed;
         look([&](frmSetTime &dialog) { proposed = combo(dialog)->currentText(); });
         return proposed;
     }
 
-    CountingClock clock;
-    FakeWindows windows;
-    FakeSound sound;
     QWidget owner;
 };
 
@@ -114,10 +83,10 @@ TEST_F(SetTimeTest, OffersTheFortyEightHalfHourSlots)
 TEST_F(SetTimeTest, ReloadsOnEveryOpening)
 {
     look([](frmSetTime &) {});
-    clock.fake.set(15, 45, 0);
+    clock.set(15, 45, 0);
     frmSetTime dialog(&owner, clock, windows);
     for (int opening = 0; opening < 2; ++opening) {
-        QTimer::singleShot(0, &dialog, [&] {
+        whenModal<frmSetTime>([&](frmSetTime *) {
             EXPECT_EQ(combo(dialog)->count(), 48);
             EXPECT_EQ(combo(dialog)->currentText(), "16:00");
             note(dialog)->setText(QStringLiteral("下書き"));
@@ -209,14 +178,6 @@ TEST_F(SetTimeTest, OpensWithTheProposalSelectedAndTheFocusInTheCombo)
     });
 }
 
-TEST_F(SetTimeTest, IsModalToItsOwnerOnly)
-{
-    look([&](frmSetTime &dialog) {
-        EXPECT_EQ(dialog.windowModality(), Qt::WindowModal);
-        EXPECT_EQ(dialog.parentWidget(), &owner);
-    });
-}
-
 // --- OK and cancel ------------------------------------------------------------------------
 
 enum class Answer { ClickOk, EnterInCombo, EnterInNote, ClickCancel, Escape, TitleBarClose };
@@ -240,7 +201,7 @@ TEST_P(AnswerTest, WritesTheEntriesOnlyOnOk)
         note(dialog)->setText(QStringLiteral("新しいメモ"));
         switch (GetParam().answer) {
         case Answer::ClickOk:
-            child<QPushButton>(dialog, "cmdOK")->click();
+            child<QPushButton>(&dialog, "cmdOK")->click();
             break;
         case Answer::EnterInCombo:
             QTest::keyClick(combo(dialog)->lineEdit(), Qt::Key_Return);
@@ -249,7 +210,7 @@ TEST_P(AnswerTest, WritesTheEntriesOnlyOnOk)
             QTest::keyClick(note(dialog), Qt::Key_Enter, Qt::KeypadModifier);
             break;
         case Answer::ClickCancel:
-            child<QPushButton>(dialog, "cmdCancel")->click();
+            child<QPushButton>(&dialog, "cmdCancel")->click();
             break;
         case Answer::Escape:
             QTest::keyClick(dialog.focusWidget(), Qt::Key_Escape);
@@ -306,7 +267,7 @@ TEST_F(SetTimeTest, PickedSlotIsTakenAsText)
 {
     open([](frmSetTime &dialog) {
         combo(dialog)->setCurrentIndex(17);
-        child<QPushButton>(dialog, "cmdOK")->click();
+        child<QPushButton>(&dialog, "cmdOK")->click();
     });
     EXPECT_FALSE(gAlarmTime.isTime());
     EXPECT_EQ(gAlarmTime, AlarmValue(QStringLiteral("08:30")));
@@ -317,13 +278,13 @@ TEST_F(SetTimeTest, OkWithAnEmptyComboEmptiesTheAlarmAndAnythingTypedIsKept)
     gAlarmTime = AlarmValue(QStringLiteral("07:30"));
     open([](frmSetTime &dialog) {
         combo(dialog)->setEditText(QString());
-        child<QPushButton>(dialog, "cmdOK")->click();
+        child<QPushButton>(&dialog, "cmdOK")->click();
     });
     EXPECT_TRUE(gAlarmTime.isEmpty());
 
     open([](frmSetTime &dialog) {
         combo(dialog)->setEditText(QStringLiteral("abc"));
-        child<QPushButton>(dialog, "cmdOK")->click();
+        child<QPushButton>(&dialog, "cmdOK")->click();
     });
     EXPECT_EQ(gAlarmTime, AlarmValue(QStringLiteral("abc")));
 }
@@ -407,7 +368,7 @@ TEST_F(SetTimeTest, PasteKeepsTheFirstFortyCharacters)
         GTEST_SKIP() << "no clipboard on this platform";
     open([](frmSetTime &dialog) {
         note(dialog)->paste();
-        child<QPushButton>(dialog, "cmdOK")->click();
+        child<QPushButton>(&dialog, "cmdOK")->click();
     });
     EXPECT_EQ(gYouken, repeated("ア", 25) + repeated("🍣", 15));
 }
@@ -433,26 +394,11 @@ TEST_F(SetTimeTest, ComposedInputIsTakenWithinTheLimit)
 
 // --- Layout -------------------------------------------------------------------------------
 
-TEST_F(SetTimeTest, WindowIsAFixedToolWindowWithItsCaption)
-{
-    look([](frmSetTime &dialog) {
-        EXPECT_EQ(dialog.windowTitle(), "ｱﾗｰﾑ時刻設定");
-        EXPECT_EQ(dialog.windowType(), Qt::Tool);
-        const Qt::WindowFlags flags = dialog.windowFlags();
-        EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-        EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
-        EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
-        EXPECT_FALSE(flags & Qt::WindowContextHelpButtonHint);
-        EXPECT_EQ(dialog.size(), QSize(214, 104));
-        EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
-    });
-}
-
 TEST_F(SetTimeTest, TabOrderRunsComboOkCancelNote)
 {
     look([](frmSetTime &dialog) {
-        const std::vector<QWidget *> order = {combo(dialog), child<QWidget>(dialog, "cmdOK"),
-                                              child<QWidget>(dialog, "cmdCancel"), note(dialog)};
+        const std::vector<QWidget *> order = {combo(dialog), child<QWidget>(&dialog, "cmdOK"),
+                                              child<QWidget>(&dialog, "cmdCancel"), note(dialog)};
         std::vector<QWidget *> seen;
         QWidget *w = combo(dialog);
         for (int steps = 0; steps < 50 && seen.size() < order.size(); ++steps) {
@@ -462,16 +408,8 @@ TEST_F(SetTimeTest, TabOrderRunsComboOkCancelNote)
             w = w->nextInFocusChain();
         }
         EXPECT_EQ(seen, order);
-        EXPECT_EQ(child<QLabel>(dialog, "Label1")->focusPolicy(), Qt::NoFocus);
-        EXPECT_EQ(child<QLabel>(dialog, "Label2")->focusPolicy(), Qt::NoFocus);
-    });
-}
-
-TEST_F(SetTimeTest, OkIsTheDefaultButton)
-{
-    look([](frmSetTime &dialog) {
-        EXPECT_TRUE(child<QPushButton>(dialog, "cmdOK")->isDefault());
-        EXPECT_FALSE(child<QPushButton>(dialog, "cmdCancel")->isDefault());
+        EXPECT_EQ(child<QLabel>(&dialog, "Label1")->focusPolicy(), Qt::NoFocus);
+        EXPECT_EQ(child<QLabel>(&dialog, "Label2")->focusPolicy(), Qt::NoFocus);
     });
 }
 

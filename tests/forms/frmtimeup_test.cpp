@@ -1,6 +1,4 @@
-#include "core/alarmstate.h"
-#include "fakeclock.h"
-#include "fakedesktop.h"
+#include "formtest.h"
 #include "forms/frmsettime.h"
 #include "forms/frmtimeup.h"
 
@@ -20,28 +18,17 @@
 
 namespace {
 
-class TimeUpTest : public testing::Test
+class TimeUpTest : public FormTest
 {
 protected:
     void SetUp() override
     {
-        gYouken.clear();
         gSoundFile = QStringLiteral("/opt/アラーム/MSREMIND.WAV");
         window = new frmTimeUp(windows, sound);
     }
-    void TearDown() override
-    {
-        delete window;
-        gSoundFile.clear();
-    }
+    void TearDown() override { delete window; }
 
-    template <typename T> T *child(const char *name) const
-    {
-        T *found = window->findChild<T *>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    QString message() const { return child<QLabel>("lblYouken")->text(); }
+    QString message() const { return child<QLabel>(window, "lblYouken")->text(); }
 
     // Lets the deleteLater of an unloaded window run.
     static void runDeferredDeletes()
@@ -49,8 +36,6 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    FakeWindows windows;
-    FakeSound sound;
     QPointer<frmTimeUp> window;
 };
 
@@ -78,12 +63,11 @@ INSTANTIATE_TEST_SUITE_P(Table, TimeUpMessageTest,
                                          MessageRow{"会議", "会議"}, MessageRow{" ", " "},
                                          MessageRow{"歯医者 3時 🦷", "歯医者 3時 🦷"}));
 
-TEST_F(TimeUpTest, LoadPlaysTheSoundOnceAboveTheOtherWindows)
+TEST_F(TimeUpTest, LoadPlaysTheSoundOnceOffTheTaskbar)
 {
     window->Show();
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(sound.played, QStringList{"/opt/アラーム/MSREMIND.WAV"});
-    EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(windows.offTaskbar, QList<QWidget *>{window.data()});
 }
 
@@ -102,7 +86,7 @@ TEST_F(TimeUpTest, ShowingItAgainWhileOpenDoesNotReload)
 TEST_F(TimeUpTest, EveryNewWindowLoadsAndRingsAgain)
 {
     window->Show();
-    child<QPushButton>("cmdOK")->click();
+    child<QPushButton>(window, "cmdOK")->click();
     runDeferredDeletes();
     ASSERT_TRUE(window.isNull());
 
@@ -123,13 +107,13 @@ TEST_P(TimeUpCloseTest, UnloadsItself)
     window->Show();
     switch (GetParam()) {
     case Close::ClickOk:
-        QTest::mouseClick(child<QPushButton>("cmdOK"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(window, "cmdOK"), Qt::LeftButton);
         break;
     case Close::Enter:
         QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
         break;
     case Close::Return:
-        QTest::keyClick(child<QPushButton>("cmdOK"), Qt::Key_Return);
+        QTest::keyClick(child<QPushButton>(window, "cmdOK"), Qt::Key_Return);
         break;
     case Close::TitleBar:
         window->close();
@@ -194,10 +178,9 @@ TEST_F(TimeUpTest, TakesInputWhileTheSetTimeDialogIsOpen)
     auto *field = new QLineEdit(&main);
     main.show();
     field->setFocus();
-    FakeClock clock;
     frmSetTime dialog(&main, clock, windows);
 
-    QTimer::singleShot(0, &dialog, [&] {
+    whenModal<frmSetTime>([&](frmSetTime *) {
         window->Show();
         QTest::keyClick(main.windowHandle(), Qt::Key_X);
         EXPECT_EQ(field->text(), "") << "the main window took input past the modal dialog";
@@ -210,56 +193,20 @@ TEST_F(TimeUpTest, TakesInputWhileTheSetTimeDialogIsOpen)
 
 // --- Look ---------------------------------------------------------------------------------
 
-TEST_F(TimeUpTest, WindowIsAFixedLightYellowToolWindow)
-{
-    EXPECT_EQ(window->windowTitle(), "Time UP");
-    EXPECT_EQ(window->windowType(), Qt::Tool);
-    EXPECT_EQ(window->parentWidget(), nullptr);
-    const Qt::WindowFlags flags = window->windowFlags();
-    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(window->size(), QSize(199, 78));
-    EXPECT_EQ(window->minimumSize(), window->maximumSize());
-    EXPECT_TRUE(child<QPushButton>("cmdOK")->isDefault());
-
-    window->Show();
-    const QImage shot = window->grab().toImage();
-    EXPECT_EQ(QColor(shot.pixel(2, shot.height() - 3)), QColor(255, 255, 192));
-
-    // The message is drawn in dark red on light yellow; antialiasing blends the thin strokes
-    // with the background, so the darkest pixel is only required to be a dark red.
-    const QLabel *message = child<QLabel>("lblYouken");
-    EXPECT_EQ(message->palette().color(QPalette::WindowText), QColor(64, 0, 0));
-    const QRect label = message->geometry();
-    EXPECT_EQ(QColor(shot.pixel(label.right() - 1, label.bottom() - 1)), QColor(255, 255, 192));
-    QColor darkest(255, 255, 255);
-    for (int y = label.top(); y <= label.bottom(); ++y) {
-        for (int x = label.left(); x <= label.right(); ++x) {
-            const QColor c(shot.pixel(x, y));
-            if (c.lightness() < darkest.lightness())
-                darkest = c;
-        }
-    }
-    EXPECT_LT(darkest.lightness(), 100);
-    EXPECT_GT(darkest.red(), darkest.green() + 30) << darkest.name().toStdString();
-    EXPECT_GT(darkest.red(), darkest.blue() + 30) << darkest.name().toStdString();
-}
-
 // The style caches a button's pictures by the button's palette. A palette new with every window
 // would leave another set of pictures behind with every ring; the OK buttons of one window and
 // the next must draw with the same palette.
 TEST_F(TimeUpTest, NextWindowsButtonDrawsWithTheSamePalette)
 {
     window->Show();
-    const qint64 first = child<QPushButton>("cmdOK")->palette().cacheKey();
+    const qint64 first = child<QPushButton>(window, "cmdOK")->palette().cacheKey();
     window->close();
     runDeferredDeletes();
     ASSERT_TRUE(window.isNull());
 
     window = new frmTimeUp(windows, sound);
     window->Show();
-    EXPECT_EQ(child<QPushButton>("cmdOK")->palette().cacheKey(), first);
+    EXPECT_EQ(child<QPushButton>(window, "cmdOK")->palette().cacheKey(), first);
 }
 
 // Before the window manager has framed it, the window borrows the frame of a window that is
@@ -291,16 +238,16 @@ TEST_F(TimeUpTest, IsCentredByTheFrameTheWindowManagerAnnounced)
 // A long note is cut, not allowed to grow the label or the window.
 TEST_F(TimeUpTest, ALongNoteGrowsNeitherItsLabelNorTheWindow)
 {
-    const QRect label = child<QWidget>("lblYouken")->geometry();
+    const QRect label = child<QWidget>(window, "lblYouken")->geometry();
     gYouken = QString::fromUtf8("とても長い用件").repeated(6);
     window->Show();
-    EXPECT_EQ(child<QWidget>("lblYouken")->geometry(), label);
+    EXPECT_EQ(child<QWidget>(window, "lblYouken")->geometry(), label);
     EXPECT_EQ(window->size(), QSize(199, 78));
 }
 
 TEST_F(TimeUpTest, PictureIsTheSixteenColourAlarmIconAtThirtyTwoPixels)
 {
-    const QPixmap shown = child<QLabel>("Image1")->pixmap();
+    const QPixmap shown = child<QLabel>(window, "Image1")->pixmap();
     ASSERT_FALSE(shown.isNull());
     EXPECT_EQ(shown.size(), QSize(32, 32));
     EXPECT_EQ(shown.toImage().pixelColor(0, 0).alpha(), 0) << "the corners are transparent";

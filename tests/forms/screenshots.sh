@@ -12,7 +12,7 @@ start_x_session 1024x768x24
 mkdir -p "$out"
 rm -f "$out/frmSetTime.png" "$out/frmTimeUp.png"
 QT_QPA_PLATFORM=xcb ALARM_SCREENSHOT_DIR="$out" "$binary" \
-    --gtest_filter='DialogScreenshots.*:DialogGlyphs.*:DialogCaptions.*'
+    --gtest_filter='Look.*'
 for name in frmSetTime frmTimeUp; do
     [ -s "$out/$name.png" ] || { echo "no screenshot $out/$name.png" >&2; exit 1; }
     echo "screenshot: $out/$name.png"
