@@ -3,16 +3,18 @@
 # end-to-end tests, the platform tests, the screenshots and the benchmark.
 #
 # Run as a command, like xvfb-run, it starts what is asked, runs COMMAND there and stops it all:
-#   scripts/xsession.sh run [--screen WxHxD | --no-x] [--no-wm] [--pulse SINK]... -- COMMAND...
-# COMMAND gets DISPLAY (Xvfb, with openbox unless --no-wm), PULSE_SERVER (with --pulse: one
-# PulseAudio with a null sink for each SINK, NAME:RATE[:CHANNELS]), a private HOME and
-# XDG_RUNTIME_DIR, and LC_ALL=C.UTF-8; the command's exit status is the wrapper's.
+#   scripts/xsession.sh run [--screen WxHxD | --no-x] [--no-wm | --wm WM] [--pulse SINK]... \
+#       -- COMMAND...
+# COMMAND gets DISPLAY (Xvfb, with openbox or the window manager WM, metacity or mutter, unless
+# --no-wm), PULSE_SERVER (with --pulse: one PulseAudio with a null sink for each SINK,
+# NAME:RATE[:CHANNELS]), a private HOME and XDG_RUNTIME_DIR, and LC_ALL=C.UTF-8; the command's
+# exit status is the wrapper's.
 #
 # Sourced, it gives: $work, a scratch folder removed on exit; pids, an array whose processes are
 # stopped on exit; now_ms; wait_for; title_of, state_of, viewable and find_window for the
 # program's windows; and start_x_session, which starts Xvfb on a free display
-# and openbox on it, and exports DISPLAY, HOME and XDG_RUNTIME_DIR for everything after it
-# (start_x_server does the same without a window manager; start_window_manager adds it);
+# and a window manager on it, and exports DISPLAY, HOME and XDG_RUNTIME_DIR for everything after
+# it (start_x_server does the same without a window manager; start_window_manager adds one);
 # start_sound_server SINK..., which starts PulseAudio and sets $pulse_server and $pulse_pid.
 
 work=$(mktemp -d)
@@ -64,6 +66,7 @@ private_home() {
 # failure.
 start_x_server() {
     private_home
+    rm -f "$work/display"
     # -displayfd picks a free display, so parallel runs never collide.
     Xvfb -displayfd 3 -screen 0 "${1:-1024x768x24}" -nolisten tcp \
         3>"$work/display" 2>"$work/xvfb.log" &
@@ -76,23 +79,55 @@ start_x_server() {
     export DISPLAY=":$(head -n1 "$work/display")"
 }
 
-# start_window_manager: openbox on $DISPLAY; returns non-zero, with its log on stderr, on
-# failure.
+# start_window_manager [WM]: openbox (the default), metacity or mutter on $DISPLAY, returning
+# once it manages new windows; returns non-zero, with its log on stderr, on failure.
 start_window_manager() {
-    # Openbox announces itself on the root window before it handles map requests; a window
-    # mapped in between is never managed. Its startup command runs once it is ready.
-    openbox --sm-disable --startup "touch $work/wm-ready" >"$work/openbox.log" 2>&1 &
-    pids+=($!)
-    if ! wait_for 10 test -e "$work/wm-ready"; then
-        echo "openbox did not start" >&2
-        cat "$work/openbox.log" >&2
-        return 1
-    fi
+    local wm=${1:-openbox} command=()
+    case $wm in
+    openbox)
+        # Openbox announces itself on the root window before it handles map requests; a window
+        # mapped in between is never managed. Its startup command runs once it is ready.
+        rm -f "$work/wm-ready"
+        openbox --sm-disable --startup "touch $work/wm-ready" >"$work/openbox.log" 2>&1 &
+        pids+=($!)
+        wait_for 10 test -e "$work/wm-ready" && return 0
+        ;;
+    metacity | mutter)
+        command=(metacity --sm-disable)
+        [ "$wm" = mutter ] && command=(mutter --x11 --replace --sm-disable)
+        # GNOME's window managers take names on the session bus (mutter with --replace would
+        # take them from a running desktop) and look for settings daemons there: they get a
+        # bus of their own, not the desktop's, and none started behind our back.
+        rm -f "$work/wm-bus"
+        dbus-daemon --session --nofork --print-address=3 3>"$work/wm-bus" >/dev/null 2>&1 &
+        pids+=($!)
+        wait_for 10 test -s "$work/wm-bus" || { echo "no session bus for $wm" >&2 && return 1; }
+        DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/wm-bus") "${command[@]}" \
+            >"$work/$wm.log" 2>&1 &
+        pids+=($!)
+        # Neither says when it is ready: it is once a window mapped now gets its WM_STATE.
+        xev -name wm-probe >"$work/wm-probe" 2>&1 &
+        local probe=$! window
+        probe_managed() {
+            window=$(sed -n 's/^Outer window is \(0x[0-9a-f]*\).*/\1/p' "$work/wm-probe")
+            [ -n "$window" ] && xprop -id "$window" WM_STATE 2>/dev/null | grep -q Normal
+        }
+        local managed=0
+        wait_for 20 probe_managed || managed=$?
+        kill "$probe" 2>/dev/null
+        wait "$probe" 2>/dev/null || true
+        [ "$managed" -eq 0 ] && return 0
+        ;;
+    *) echo "no such window manager here: $wm" >&2 && return 2 ;;
+    esac
+    echo "$wm did not start" >&2
+    cat "$work/$wm.log" >&2
+    return 1
 }
 
-# start_x_session [SCREEN-GEOMETRY]: returns non-zero, with the logs on stderr, on failure.
+# start_x_session [SCREEN-GEOMETRY [WM]]: returns non-zero, with the logs on stderr, on failure.
 start_x_session() {
-    start_x_server "$@" && start_window_manager
+    start_x_server "${1:-}" && start_window_manager "${2:-}"
 }
 
 # start_sound_server SINK...: a PulseAudio of its own in $work/pulse with a null sink for each
@@ -125,28 +160,29 @@ start_sound_server() {
 
 # xsession_run run OPTION... -- COMMAND...: the wrapper described at the top.
 xsession_run() {
-    local mode=${1:-} screen=1024x768x24 x=1 wm=1 sinks=()
+    local mode=${1:-} screen=1024x768x24 x=1 wm=openbox sinks=()
     shift
     while true; do
         case ${1:-} in
         --screen) screen=$2 && shift ;;
         --no-x) x= ;;
         --no-wm) wm= ;;
+        --wm) wm=$2 && shift ;;
         --pulse) sinks+=("$2") && shift ;;
         *) break ;;
         esac
         shift
     done
     if [ "$mode" != run ] || [ "${1:-}" != -- ] || [ $# -lt 2 ]; then
-        echo "usage: xsession.sh run [--screen WxHxD | --no-x] [--no-wm] [--pulse SINK]..." \
-            "-- COMMAND..." >&2
+        echo "usage: xsession.sh run [--screen WxHxD | --no-x] [--no-wm | --wm WM]" \
+            "[--pulse SINK]... -- COMMAND..." >&2
         return 2
     fi
     shift
     private_home
     if [ -n "$x" ]; then
         start_x_server "$screen" || return 1
-        [ -z "$wm" ] || start_window_manager || return 1
+        [ -z "$wm" ] || start_window_manager "$wm" || return 1
     fi
     if [ ${#sinks[@]} -gt 0 ]; then
         start_sound_server "${sinks[@]}" || return 1
