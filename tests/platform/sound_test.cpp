@@ -5,6 +5,7 @@
 #include "platform/alarmsound.h"
 
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -118,22 +119,16 @@ QString makeSweepThenSilence(const QString &relative, double seconds, double sil
                                sweep(seconds));
     const quint32 size = pcm.size() + quint32(silence * kRate) * 2;
     QByteArray header;
-    const auto le = [&header](quint32 value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            header.append(char(value >> (8 * i)));
-    };
-    header.append("RIFF");
-    le(36 + size, 4);
-    header.append("WAVEfmt ");
-    le(16, 4);        // the format chunk's size
-    le(1, 2);         // PCM
-    le(1, 2);         // mono
-    le(kRate, 4);     // frames a second
-    le(kRate * 2, 4); // bytes a second
-    le(2, 2);         // bytes a frame
-    le(16, 2);        // bits a sample
-    header.append("data");
-    le(size, 4);
+    QDataStream out(&header, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + size);
+    out.writeRawData("WAVEfmt ", 8);
+    // The format: its size, PCM, mono, frames and bytes a second, bytes a frame, bits a sample.
+    out << quint32(16) << quint16(1) << quint16(1) << quint32(kRate) << quint32(kRate * 2)
+        << quint16(2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << size;
     const QString path = writeFile(relative, header + pcm);
     QFile(path).resize(header.size() + size);
     return path;

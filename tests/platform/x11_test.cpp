@@ -57,7 +57,8 @@ protected:
         int before = -1;
         for (int round = 0; round < 20 && before != probe.changes(); ++round) {
             before = probe.changes();
-            EXPECT_TRUE(probe.askWindowManager()) << "the window manager did not answer";
+            probe.askWindowManager();
+            EXPECT_TRUE(settle([&] { return probe.answered(); })) << "no answer";
         }
         EXPECT_EQ(probe.changes(), before) << "the window manager did not settle";
         return before;

@@ -1,9 +1,5 @@
 #include "xprobe.h"
 
-#include <QDeadlineTimer>
-
-#include <poll.h>
-
 #include <cstdlib>
 
 XProbe::XProbe(const QByteArray &display) : m_c(xcb_connect(display.constData(), nullptr))
@@ -90,7 +86,7 @@ int XProbe::changes()
     return m_changes;
 }
 
-bool XProbe::askWindowManager(int timeoutMs)
+void XProbe::askWindowManager()
 {
     if (m_asking == XCB_WINDOW_NONE) {
         m_extents = atom("_NET_FRAME_EXTENTS");
@@ -112,18 +108,12 @@ bool XProbe::askWindowManager(int timeoutMs)
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char *>(&request));
     xcb_flush(m_c);
+}
 
-    const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        while (xcb_generic_event_t *event = xcb_poll_for_event(m_c))
-            take(event);
-        if (m_answered)
-            return true;
-        if (deadline.hasExpired() || xcb_connection_has_error(m_c))
-            return false;
-        pollfd readable{xcb_get_file_descriptor(m_c), POLLIN, 0};
-        ::poll(&readable, 1, static_cast<int>(deadline.remainingTime()));
-    }
+bool XProbe::answered()
+{
+    changes();
+    return m_answered;
 }
 
 void XProbe::take(xcb_generic_event_t *event)

@@ -31,9 +31,10 @@ public:
     int changes();
 
     // A round trip through the window manager: asks it for the frame extents of an unmapped
-    // window of the probe's own and waits for the answer, which comes after the window manager
-    // has handled everything the server had sent it before. False when none came in time.
-    bool askWindowManager(int timeoutMs = 5000);
+    // window of the probe's own. Its answer comes after it has handled everything the server
+    // had sent it before; answered() says whether it has come.
+    void askWindowManager();
+    bool answered();
 
 private:
     void take(xcb_generic_event_t *event);
