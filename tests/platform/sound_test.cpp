@@ -149,12 +149,13 @@ QString pactl(const QStringList &args)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-// Until a sound of ours is under way in the sound server.
-bool waitForSinkInput()
+// Until the sound server lists something of the kind: "sink-inputs" once a sound of ours is
+// under way, "source-outputs" once the recorder is.
+bool waitForListed(const QString &kind)
 {
     return QTest::qWaitFor(
-        [] {
-            return !pactl({"list", "short", "sink-inputs"}).trimmed().isEmpty();
+        [&] {
+            return !pactl({"list", "short", kind}).trimmed().isEmpty();
         },
         5000);
 }
@@ -176,11 +177,7 @@ public:
                        QStringLiteral("--latency-msec=10"), QStringLiteral("--raw")});
         if (!m_parec.waitForStarted())
             return false;
-        if (!QTest::qWaitFor(
-                [] {
-                    return !pactl({"list", "short", "source-outputs"}).trimmed().isEmpty();
-                },
-                5000))
+        if (!waitForListed(QStringLiteral("source-outputs")))
             return false;
         // A null sink renders ahead as far as its latency allows, 2 s while no stream asks for
         // less, and a new sound starts after that. Suspended and resumed now that the recorder
@@ -323,7 +320,7 @@ TEST(SoundOnSink, StoppingTheSoundThreadWhilePlayingAndPlayingAgain)
 {
     const QString longer = makeSweep(QStringLiteral("long.wav"), kLongSeconds);
     gSound->play(longer);
-    ASSERT_TRUE(waitForSinkInput());
+    ASSERT_TRUE(waitForListed(QStringLiteral("sink-inputs")));
     ASSERT_TRUE(gSound->isPlaying());
 
     QElapsedTimer timer;
