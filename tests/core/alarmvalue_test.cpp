@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -12,27 +13,35 @@ TimeValue hms(int h, int m, int s = 0)
     return *TimeValue::fromHms(h, m, s);
 }
 
-TEST(AlarmValue, OnlyEmptyTextIsEmpty)
+struct HeldRow
 {
-    EXPECT_TRUE(AlarmValue().isEmpty());
-    EXPECT_TRUE(AlarmValue(QString()).isEmpty());
-    EXPECT_FALSE(AlarmValue(QStringLiteral("07:30")).isEmpty());
-    EXPECT_FALSE(AlarmValue(QStringLiteral("abc")).isEmpty());
-    EXPECT_FALSE(AlarmValue(hms(0, 0)).isEmpty());
-}
+    const char *name;
+    AlarmValue value;
+    bool isEmpty;
+    std::optional<TimeValue> time;
+    QString text;
+};
 
+// Only empty text is empty; 00:00:00 is a set alarm.
 TEST(AlarmValue, HoldsEitherTextOrTime)
 {
-    const AlarmValue text(QStringLiteral("07:30"));
-    EXPECT_FALSE(text.isTime());
-    EXPECT_EQ(text.time(), std::nullopt);
-    EXPECT_EQ(text.text(), QStringLiteral("07:30"));
-
-    const AlarmValue time(hms(7, 30));
-    EXPECT_TRUE(time.isTime());
-    EXPECT_EQ(time.time(), hms(7, 30));
-    EXPECT_EQ(time.text(), QString());
-    EXPECT_NE(text, time);
+    const std::vector<HeldRow> rows = {
+        {"Default", AlarmValue(), true, std::nullopt, QString()},
+        {"NullText", AlarmValue(QString()), true, std::nullopt, QString()},
+        {"TextOfATime", AlarmValue(QStringLiteral("07:30")), false, std::nullopt,
+         QStringLiteral("07:30")},
+        {"Text", AlarmValue(QStringLiteral("abc")), false, std::nullopt, QStringLiteral("abc")},
+        {"Midnight", hms(0, 0), false, hms(0, 0), QString()},
+        {"Time", hms(7, 30), false, hms(7, 30), QString()},
+    };
+    for (const HeldRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.value.isEmpty(), row.isEmpty);
+        EXPECT_EQ(row.value.isTime(), row.time.has_value());
+        EXPECT_EQ(row.value.time(), row.time);
+        EXPECT_EQ(row.value.text(), row.text);
+    }
+    EXPECT_NE(AlarmValue(QStringLiteral("07:30")), AlarmValue(hms(7, 30)));
 }
 
 struct OrderRow
@@ -68,10 +77,7 @@ TEST(AlarmValue, NamedComparisons)
         EXPECT_EQ(nowAfter(row.now, row.alarm), row.after);
         EXPECT_EQ(nowAtOrBefore(row.now, row.alarm), row.atOrBefore);
     }
-}
-
-TEST(AlarmValue, EmptyAlarmIsNeverReachedAtAnySecond)
-{
+    // No second of the day reaches an empty alarm or one held as text.
     for (int s = 0; s < TimeValue::kSecondsPerDay; ++s) {
         const TimeValue now = TimeValue::ofDay(s);
         ASSERT_FALSE(nowAtOrAfter(now, AlarmValue())) << s;

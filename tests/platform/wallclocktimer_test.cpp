@@ -2,47 +2,69 @@
 #include "platform/wallclocktimer.h"
 
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(WallClockTimer, EnablingArmsForJustAfterTheNextSecond)
+// Armed by the injected clock, for just after the next boundary of its own interval.
+TEST(WallClockTimer, EnablingArmsForJustAfterTheNextBoundary)
 {
-    FakeClock clock;
-    clock.set(10, 0, 0, 600);
-    WallClockTimer timer(clock, 1000);
-    EXPECT_FALSE(timer.isEnabled());
-    EXPECT_EQ(timer.remainingTime(), -1);
+    const struct
+    {
+        const char *name;
+        int interval;
+        int msOfSecond;
+        int due; // milliseconds from enabling
+    } rows[] = {
+        {"Second", 1000, 600, 402},       // 10:00:01.002
+        {"QuarterSecond", 250, 400, 102}, // 10:00:00.502
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeClock clock;
+        clock.set(10, 0, 0, row.msOfSecond);
+        WallClockTimer timer(clock, row.interval);
+        EXPECT_FALSE(timer.isEnabled());
+        EXPECT_EQ(timer.remainingTime(), -1);
 
-    timer.setEnabled(true);
-    EXPECT_TRUE(timer.isEnabled());
-    // Armed for 10:00:01.002; a little of it may already have gone by in real time.
-    EXPECT_LE(timer.remainingTime(), 402);
-    EXPECT_GE(timer.remainingTime(), 390);
+        timer.setEnabled(true);
+        EXPECT_TRUE(timer.isEnabled());
+        // A little of it may already have gone by in real time.
+        EXPECT_LE(timer.remainingTime(), row.due);
+        EXPECT_GE(timer.remainingTime(), row.due - 12);
+    }
 }
 
-TEST(WallClockTimer, ShorterIntervalLocksToItsOwnGrid)
+// The timer wakes 3 ms after it is enabled, with the clock then past the second: enabled, that
+// wake is a tick. A timer started after it for longer is woken after it, so by then the tick
+// has come or, disabled, never will.
+TEST(WallClockTimer, TicksOnlyWhileEnabled)
 {
-    FakeClock clock;
-    clock.set(10, 0, 0, 400);
-    WallClockTimer timer(clock, 250);
-    timer.setEnabled(true);
-    EXPECT_LE(timer.remainingTime(), 102);
-    EXPECT_GE(timer.remainingTime(), 90);
-}
+    for (const bool disable : {false, true}) {
+        SCOPED_TRACE(disable ? "disabled" : "enabled");
+        FakeClock clock;
+        clock.set(10, 0, 0, 999);
+        WallClockTimer timer(clock, 1000);
+        QSignalSpy ticks(&timer, &WallClockTimer::timeout);
+        timer.setEnabled(true);
+        clock.advance(3);
+        if (disable)
+            timer.setEnabled(false);
+        QTimer later;
+        later.setSingleShot(true);
+        later.setTimerType(Qt::PreciseTimer);
+        QSignalSpy laterFired(&later, &QTimer::timeout);
+        later.start(5);
 
-TEST(WallClockTimer, DisablingStopsTheTicks)
-{
-    FakeClock clock;
-    clock.set(10, 0, 0, 999);
-    WallClockTimer timer(clock, 1000);
-    QSignalSpy ticks(&timer, &WallClockTimer::timeout);
-    timer.setEnabled(true);
-    timer.setEnabled(false);
-    EXPECT_FALSE(timer.isEnabled());
-    EXPECT_EQ(timer.remainingTime(), -1);
-    EXPECT_EQ(ticks.count(), 0);
+        ASSERT_TRUE(laterFired.wait(5000));
+        EXPECT_EQ(ticks.count(), disable ? 0 : 1);
+        EXPECT_EQ(timer.isEnabled(), !disable);
+        if (disable) {
+            EXPECT_EQ(timer.remainingTime(), -1);
+        }
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "platform/desktopwindows.h"
 #include "xprobe.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QEvent>
 #include <QTest>
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -41,6 +43,25 @@ protected:
         const xcb_window_t id = xid(w.get());
         EXPECT_TRUE(settle([&] { return probe.stacking().contains(id); }, kManageMs));
         return w;
+    }
+
+    // How many changes of the watched properties there are once the window manager has done
+    // everything asked of it so far, and everything that its own changes set off in turn:
+    // rounds through it, after the X server has done all the program asked on Qt's connection,
+    // until one round brings no change.
+    int settledChanges()
+    {
+        xcb_connection_t *c =
+            qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        int before = -1;
+        for (int round = 0; round < 20 && before != probe.changes(); ++round) {
+            before = probe.changes();
+            probe.askWindowManager();
+            EXPECT_TRUE(settle([&] { return probe.answered(); })) << "no answer";
+        }
+        EXPECT_EQ(probe.changes(), before) << "the window manager did not settle";
+        return before;
     }
 
     // Activates the window and waits until the window manager names it active.
@@ -113,16 +134,11 @@ TEST_P(AttentionX11, AsksForAttentionOnceAndHoldsIt)
     probe.watch(id, "WM_HINTS");
     probe.watch(id, "_NET_WM_STATE");
     // The window manager may still be answering the first call (openbox writes the state of a
-    // minimised window once more); the count starts once it has been quiet for a while.
-    int before = -1;
-    for (int round = 0; round < 10 && before != probe.changes(); ++round) {
-        before = probe.changes();
-        QTest::qWait(300);
-    }
+    // minimised window once more); the count starts once it has done so.
+    const int before = settledChanges();
     for (int call = 1; call < 4; ++call)
         windows.setDemandsAttention(target.get(), true);
-    QTest::qWait(300); // time for a late change by the window manager to show up
-    EXPECT_EQ(probe.changes(), before);
+    EXPECT_EQ(settledChanges(), before);
     EXPECT_TRUE(attention(true));
     EXPECT_EQ(probe.activeWindow(), xid(other.get()));
 

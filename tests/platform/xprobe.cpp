@@ -81,11 +81,50 @@ int XProbe::changes()
 {
     // A round trip: every event sent before it has arrived once it returns.
     std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
-    while (xcb_generic_event_t *event = xcb_poll_for_event(m_c)) {
-        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY)
-            m_changes +=
-                m_watched.contains(reinterpret_cast<xcb_property_notify_event_t *>(event)->atom);
-        std::free(event);
-    }
+    while (xcb_generic_event_t *event = xcb_poll_for_event(m_c))
+        take(event);
     return m_changes;
+}
+
+void XProbe::askWindowManager()
+{
+    if (m_asking == XCB_WINDOW_NONE) {
+        m_extents = atom("_NET_FRAME_EXTENTS");
+        m_asking = xcb_generate_id(m_c);
+        const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, m_asking, m_root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
+                          &mask);
+    }
+    // The answer is told by the property coming back.
+    xcb_delete_property(m_c, m_asking, m_extents);
+    xcb_client_message_event_t request{};
+    request.response_type = XCB_CLIENT_MESSAGE;
+    request.format = 32;
+    request.window = m_asking;
+    request.type = atom("_NET_REQUEST_FRAME_EXTENTS");
+    m_answered = false;
+    xcb_send_event(m_c, 0, m_root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&request));
+    xcb_flush(m_c);
+}
+
+bool XProbe::answered()
+{
+    changes();
+    return m_answered;
+}
+
+void XProbe::take(xcb_generic_event_t *event)
+{
+    if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+        const auto *notify = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+        if (notify->window == m_asking)
+            m_answered = m_answered ||
+                         (notify->state == XCB_PROPERTY_NEW_VALUE && notify->atom == m_extents);
+        else
+            m_changes += m_watched.contains(notify->atom);
+    }
+    std::free(event);
 }

@@ -30,9 +30,20 @@ public:
     void watch(xcb_window_t window, const QByteArray &name);
     int changes();
 
+    // A round trip through the window manager: asks it for the frame extents of an unmapped
+    // window of the probe's own. Its answer comes after it has handled everything the server
+    // had sent it before; answered() says whether it has come.
+    void askWindowManager();
+    bool answered();
+
 private:
+    void take(xcb_generic_event_t *event);
+
     xcb_connection_t *m_c;
     xcb_window_t m_root;
     QList<xcb_atom_t> m_watched;
     int m_changes = 0;
+    xcb_window_t m_asking = XCB_WINDOW_NONE;
+    xcb_atom_t m_extents = XCB_ATOM_NONE;
+    bool m_answered = false;
 };
