@@ -1,5 +1,6 @@
 #include "core/alarmstate.h"
 #include "core/alarmvalue.h"
+#include "hms.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +8,6 @@
 #include <vector>
 
 namespace {
-
-TimeValue hms(int h, int m, int s = 0)
-{
-    return *TimeValue::fromHms(h, m, s);
-}
 
 struct HeldRow
 {

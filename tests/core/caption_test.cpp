@@ -1,4 +1,5 @@
 #include "core/caption.h"
+#include "hms.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-TimeValue hms(int h, int m, int s = 0)
-{
-    return *TimeValue::fromHms(h, m, s);
-}
 
 struct CaptionRow
 {

@@ -1,4 +1,5 @@
 #include "core/tick.h"
+#include "hms.h"
 
 #include "core/timetext.h"
 
@@ -19,11 +20,6 @@ constexpr qint64 kPhaseMs = 2;
 constexpr qint64 at(int day, int h, int m, int s, int ms = 0)
 {
     return day * kDayMs + ((h * 60LL + m) * 60 + s) * 1000 + ms;
-}
-
-TimeValue hms(int h, int m, int s = 0)
-{
-    return *TimeValue::fromHms(h, m, s);
 }
 
 // Seconds ticked one by one on either side of each moment that matters.

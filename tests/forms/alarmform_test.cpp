@@ -199,12 +199,11 @@ TEST_P(AcceptedEntry, ShowsTheAlarmAndEnablesTheTaskBarButton)
 }
 
 INSTANTIATE_TEST_SUITE_P(SetFlow, AcceptedEntry,
-                         testing::Values(Accepted{"10:30", *TimeValue::fromHms(10, 30), "10:30"},
-                                         Accepted{"7:05", *TimeValue::fromHms(7, 5), "07:05"},
-                                         Accepted{"00:00", *TimeValue::fromHms(0, 0), "00:00"},
+                         testing::Values(Accepted{"10:30", hms(10, 30), "10:30"},
+                                         Accepted{"7:05", hms(7, 5), "07:05"},
+                                         Accepted{"00:00", hms(0, 0), "00:00"},
                                          // Seconds are kept, in the alarm and on the label alike.
-                                         Accepted{"10:29:55", *TimeValue::fromHms(10, 29, 55),
-                                                  "10:29:55"}));
+                                         Accepted{"10:29:55", hms(10, 29, 55), "10:29:55"}));
 
 TEST_F(AlarmFormTest, EmptyTimeRemovesTheAlarmButKeepsTheOldNote)
 {
@@ -260,7 +259,7 @@ TEST_F(AlarmFormTest, CancelRestoresTheAlarmAndTheNote)
     const MessageSeen seen = setAlarm(QStringLiteral("08:00"), QStringLiteral("別件"), false);
     EXPECT_FALSE(seen.shown);
     ASSERT_TRUE(gAlarmTime.isTime());
-    EXPECT_EQ(*gAlarmTime.time(), *TimeValue::fromHms(7, 30));
+    EXPECT_EQ(*gAlarmTime.time(), hms(7, 30));
     EXPECT_EQ(label("lblAlarm"), QStringLiteral("07:30"));
     EXPECT_EQ(label("lblYouken"), QStringLiteral("会議"));
     EXPECT_EQ(gYouken, QStringLiteral("会議"));
@@ -623,7 +622,7 @@ INSTANTIATE_TEST_SUITE_P(
         PastedRow{"MegabyteOfDigits", times(u"1"_s, kMegabyte), times(u"会"_s, kMegabyte),
                   std::nullopt, times(u"会"_s, 40)},
         PastedRow{"TimeFollowedByAMegabyteOfSpaces", u"10:30"_s + times(u" "_s, kMegabyte),
-                  times(u"🍣"_s, kMegabyte / 2), *TimeValue::fromHms(10, 30), times(u"🍣"_s, 40)},
+                  times(u"🍣"_s, kMegabyte / 2), hms(10, 30), times(u"🍣"_s, 40)},
         PastedRow{"MegabyteOfLines", times(u"10:30\n"_s, kMegabyte / 6),
                   times(u"会議\r\n"_s, kMegabyte / 4), std::nullopt, times(u"会議  "_s, 10)},
         PastedRow{"ControlCharacters", u"10:30\t"_s, u"a\u0001b\u0000c\u007fd\u009be\tf"_s,
@@ -636,8 +635,8 @@ INSTANTIATE_TEST_SUITE_P(
         PastedRow{"LoneSurrogates", QString(kLoneHigh) + u"10:30"_s,
                   u"会"_s + kLoneLow + u"議"_s + kLoneHigh, std::nullopt,
                   u"会"_s + kLoneLow + u"議"_s + kLoneHigh},
-        PastedRow{"FullWidthTimeAndEmptyNote", u"　１０：３０　"_s, QString(),
-                  *TimeValue::fromHms(10, 30), QString()}),
+        PastedRow{"FullWidthTimeAndEmptyNote", u"　１０：３０　"_s, QString(), hms(10, 30),
+                  QString()}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -158,9 +158,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(ExistingAlarmRow{AlarmValue(QStringLiteral("07:30")), "07:30"},
                     ExistingAlarmRow{AlarmValue(QStringLiteral("7:30")), "07:30"},
                     ExistingAlarmRow{AlarmValue(QStringLiteral("0:00")), "00:00"},
-                    ExistingAlarmRow{*TimeValue::fromHms(7, 30), "07:30"},
+                    ExistingAlarmRow{hms(7, 30), "07:30"},
                     // An alarm with seconds keeps them, so that OK leaves it as it is.
-                    ExistingAlarmRow{*TimeValue::fromHms(17, 45, 59), "17:45:59"},
+                    ExistingAlarmRow{hms(17, 45, 59), "17:45:59"},
                     ExistingAlarmRow{AlarmValue(QStringLiteral("17:45:59")), "17:45:59"},
                     // Not a time (cannot come from the main window, but must not crash).
                     ExistingAlarmRow{AlarmValue(QStringLiteral("abc")), "abc"}));

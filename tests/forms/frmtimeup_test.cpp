@@ -1,6 +1,6 @@
-#include "formtest.h"
 #include "forms/frmsettime.h"
 #include "forms/frmtimeup.h"
+#include "formtest.h"
 
 #include <QApplication>
 #include <QImage>

@@ -6,6 +6,7 @@
 #include "core/alarmstate.h"
 #include "fakeclock.h"
 #include "fakedesktop.h"
+#include "hms.h"
 
 #include <QApplication>
 #include <QTimer>
