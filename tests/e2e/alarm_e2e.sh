@@ -19,8 +19,7 @@ fake_start="2026-12-07 10:29:30"
 source "$(dirname "$0")/../../scripts/xsession.sh"
 e2e_name=e2e
 source "$(dirname "$0")/driver.sh"
-need_tools Xvfb openbox xdotool xprop xwininfo
-[ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
+need_tools Xvfb openbox xdotool xprop xwininfo libfaketime
 
 export TZ=UTC
 start_x_session 1024x768x24 || fail "no X session"

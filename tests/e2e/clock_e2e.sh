@@ -13,8 +13,7 @@ bin=$(realpath "$1")
 source "$(dirname "$0")/../../scripts/xsession.sh"
 e2e_name=e2e-clock
 source "$(dirname "$0")/driver.sh"
-need_tools Xvfb openbox xdotool xprop xwininfo pulseaudio pactl
-[ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
+need_tools Xvfb openbox xdotool xprop xwininfo pulseaudio pactl libfaketime
 
 export TZ=Europe/Berlin
 start_x_session 1024x768x24 || fail "no X session"

@@ -1,8 +1,8 @@
-# Sourced by the end-to-end scripts, after scripts/xsession.sh: runs the real program on the
-# private X server with a clock the script can set and step, and works its windows the way a
-# user does from the keyboard (xdotool keys).
+# Sourced by the end-to-end scripts, the screenshot and the package test, after
+# scripts/xsession.sh: runs the real program on the private X server with a clock the script can
+# set and step, and works its windows the way a user does from the keyboard (xdotool keys).
 #
-# Gives them: say and fail (set e2e_name first); faketime_lib; a fake clock (fake_clock_to,
+# Gives them: say and fail (set e2e_name first); need_tools; a fake clock (fake_clock_to,
 # step_clock_to, fake_clock_by, fake_epoch_ms, fake_time_of_day; tick_shown); start_program,
 # alive, stop_program; a private PulseAudio with a null sink whose new streams are counted
 # (start_pulse, sounds_played); and the program's windows: window_appears, press, set_alarm,
@@ -19,13 +19,18 @@ fail() {
     exit 1
 }
 
+# need_tools TOOL...: the commands, and libfaketime when named as such.
 need_tools() {
     local tool
     for tool in "$@"; do
-        command -v "$tool" >/dev/null || fail "$tool is missing (make deps-test installs it)"
+        if [ "$tool" = libfaketime ]; then
+            [ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
+        else
+            command -v "$tool" >/dev/null || fail "$tool is missing (make deps-test installs it)"
+        fi
     done
 }
-faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1)
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/faketime.sh"
 
 # --- the clock ------------------------------------------------------------------------------
 # The program's wall clock is the real one plus an offset that libfaketime reads from a file on
@@ -116,10 +121,9 @@ heard_seconds() {
 # $work/app.log); extra variables go to its environment, and a command that execs its last
 # argument (setpriv, say) runs it. $program may name another copy of the binary.
 start_program() {
-    env PULSE_SERVER="$pulse_server" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
-        QT_QPA_PLATFORM=xcb LD_PRELOAD="$faketime_lib" FAKETIME_TIMESTAMP_FILE="$clock_file" \
-        FAKETIME_NO_CACHE=1 FAKETIME_DONT_FAKE_MONOTONIC=1 \
-        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
+    local clock_env
+    mapfile -t clock_env < <(program_env "$clock_file")
+    env "${clock_env[@]}" PULSE_SERVER="$pulse_server" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
         "$@" "${program:-$bin}" >"$work/app.log" 2>&1 &
     app=$!
     pids+=("$app")

@@ -27,8 +27,7 @@ typed_times=(7:45 23:59 12:34 3:30 18:05)
 source "$(dirname "$0")/../../scripts/xsession.sh"
 e2e_name=e2e_long_run
 source "$(dirname "$0")/driver.sh"
-need_tools Xvfb openbox xdotool xprop xwininfo pulseaudio pactl
-[ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
+need_tools Xvfb openbox xdotool xprop xwininfo pulseaudio pactl libfaketime
 ((cycles >= 12 && rings >= 1)) || fail "at least 12 cycles and a ring"
 
 export TZ=UTC
