@@ -3,7 +3,7 @@
 # set and step, and works its windows the way a user does from the keyboard (xdotool keys).
 #
 # Gives them: say and fail (set e2e_name first); need_tools; a fake clock (fake_clock_to,
-# step_clock_to, fake_clock_by, fake_epoch_ms, fake_time_of_day; tick_shown); start_program,
+# step_clock_to, fake_epoch_ms, fake_time_of_day; tick_shown, expect_quiet); start_program,
 # alive, stop_program; a private PulseAudio with a null sink whose new streams are counted
 # (start_pulse, sounds_played); and the program's windows: window_appears, press, set_alarm,
 # wait_for_timeup, close_timeup.
@@ -54,8 +54,6 @@ fake_clock_to() {
     target=$(date -d "$1" +%s%3N) || fail "not a date: $1"
     set_offset_ms $((target - $(now_ms)))
 }
-# fake_clock_by SECONDS: steps the program's clock forward (or back, when negative).
-fake_clock_by() { set_offset_ms $((clock_offset_ms + $1 * 1000)); }
 # step_clock_to DATE: fake_clock_to while the program runs, returning once a tick has shown
 # the new time (tick_shown), so that the program has seen it before the script goes on.
 step_clock_to() {
@@ -188,13 +186,10 @@ open_dialog() {
     press_main set window_appears "ｱﾗｰﾑ時刻設定" || fail "the set-time dialog did not open"
     dialog=$(find_window "ｱﾗｰﾑ時刻設定")
 }
-# set_alarm TEXT [NOTE]: types TEXT over the proposal (and NOTE into the note) and presses Enter,
-# and returns once a tick has seen the new alarm. The dialog opens with the focus in the time;
-# the note is three tabs on (OK, cancel, note).
-set_alarm() {
-    local timeup_before
-    timeup_before=$(find_window "Time UP" || true)
-    open_dialog
+# answer_dialog TEXT [NOTE]: in the open dialog, types TEXT over the proposal (and NOTE into the
+# note) and presses Enter. The dialog opens with the focus in the time; the note is three tabs on
+# (OK, cancel, note). OK arms the alarm there and then; no tick is needed for that.
+answer_dialog() {
     xdotool key --clearmodifiers ctrl+a
     xdotool type --delay 20 "$1"
     if [ -n "${2:-}" ]; then
@@ -203,7 +198,11 @@ set_alarm() {
     fi
     xdotool key Return
     wait_for 10 dialog_gone || fail "the set-time dialog did not close on Enter"
-    tick_shown "$timeup_before"
+}
+# set_alarm TEXT [NOTE]: sets the alarm through the dialog.
+set_alarm() {
+    open_dialog
+    answer_dialog "$@"
 }
 
 # What the program shows of its clock: the countdown title while minimised, otherwise the main
@@ -239,6 +238,20 @@ tick_shown() {
         fi
         sleep 0.02
     done
+}
+# expect_quiet WHAT [DATE]: fails if the program rings up to DATE by its clock (now when not
+# given). Waits until its clock has passed DATE and then for a tick that read the clock after
+# that (tick_shown): that one comes a second after the tick of DATE, and a ring then would have
+# mapped its Time UP window by then (a ring maps it within milliseconds).
+expect_quiet() {
+    local what=$1 due
+    due=$(fake_epoch_ms)
+    [ -z "${2:-}" ] || due=$(date -d "$2" +%s%3N) || fail "not a date: $2"
+    clock_past() { [ "$(fake_epoch_ms)" -ge "$due" ]; }
+    wait_for $(((due - $(fake_epoch_ms)) / 1000 + 5)) clock_past || fail "$what: the clock stopped"
+    ! timeup_up || fail "$what: an unexpected ring by $(hms "$(fake_time_of_day)")"
+    tick_shown ""
+    ! timeup_up || fail "$what: an unexpected ring by $(hms "$(fake_time_of_day)")"
 }
 
 timeup_up() { alive && timeup=$(find_window "Time UP"); }
