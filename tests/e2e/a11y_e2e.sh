@@ -86,8 +86,11 @@ wait_for 10 dialog_gone || fail "Esc did not close the set-time dialog"
 
 # --- the alarm and a note with markup in it, read as typed ---------------------------------------
 note='<b>Meeting</b>'
-alarm=$(hms $(($(fake_time_of_day) + 8)))
-set_alarm "$alarm" "$note"
+# Due three seconds after the dialog is open, once it has closed again: the labels keep what
+# they read after the ring.
+open_dialog
+alarm=$(hms $(($(fake_time_of_day) + 3)))
+answer_dialog "$alarm" "$note"
 # The label shows the seconds the alarm was set with, when they are not zero.
 shown=${alarm%:00}
 [ "$(read_as "アラーム時刻")" = "$shown" ] || fail "the alarm reads [$(read_as "アラーム時刻")]"
