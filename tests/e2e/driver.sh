@@ -5,8 +5,8 @@
 # Gives them: say and fail (set e2e_name first); need_tools; a fake clock (fake_clock_to,
 # step_clock_to, fake_epoch_ms, fake_time_of_day; tick_shown, expect_quiet); start_program,
 # alive, stop_program; a private PulseAudio with a null sink whose new streams are counted
-# (start_pulse, sounds_played); and the program's windows: window_appears, press, set_alarm,
-# wait_for_timeup, close_timeup.
+# (start_pulse, sounds_played) and recorded (start_recording, heard_seconds, heard_as); and the
+# program's windows: window_appears, press, set_alarm, wait_for_timeup, close_timeup.
 
 e2e_name=${e2e_name:-e2e}
 say() { echo "$e2e_name: $*"; }
@@ -80,7 +80,12 @@ start_pulse() {
     PULSE_SERVER=$pulse_server PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
         pactl subscribe >"$work/pulse-events" 2>&1 &
     pids+=($!)
-    wait_for 5 test -e "$work/pulse-events" || fail "pactl subscribe did not start"
+    # Counting from the moment it is a client of the server: it and the pactl that asks.
+    subscribed() {
+        [ "$(PULSE_SERVER=$pulse_server PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
+            pactl list short clients 2>/dev/null | grep -c 'pactl$')" -ge 2 ]
+    }
+    wait_for 5 subscribed || fail "pactl subscribe did not start"
 }
 # How many sounds the program has started on the null sink so far, and how many have ended.
 sounds_played() { grep -c "'new' on sink-input" "$work/pulse-events" 2>/dev/null || true; }
@@ -89,7 +94,7 @@ sound_over() { [ "$(sounds_ended)" -ge "$(sounds_played)" ]; }
 
 # start_recording: records what reaches the null sink until heard_seconds, which prints how long
 # the sound lasted from the first loud sample (over 3 % of full scale) to the last; 0 for none.
-# measure_seconds FILE.wav prints the same for a sound file.
+# measure_seconds [SOX-FORMAT-OPTION...] FILE prints the same for a sound file.
 start_recording() {
     PULSE_SERVER=$pulse_server PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
         parec --device=e2e.monitor --format=s16le --channels=1 --rate=44100 --raw \
@@ -109,9 +114,19 @@ measure_seconds() {
     echo "${length:-0}"
 }
 heard_seconds() {
+    # What the sink has played reaches the recording a little later: a tenth of a second more of
+    # it (at 88200 bytes a second), and the end of the sound is in the file.
+    local wanted=$(($(stat -c %s "$work/recording.raw") + 8820))
+    recorded_on() { [ "$(stat -c %s "$work/recording.raw")" -ge "$wanted" ]; }
+    wait_for 5 recorded_on || fail "the recording stopped: $(cat "$work/parec.log")"
     kill -INT "$recorder" 2>/dev/null || true
     wait "$recorder" 2>/dev/null || true
     measure_seconds -t raw -r 44100 -e signed -b 16 -c 1 "$work/recording.raw"
+}
+# heard_as SECONDS HEARD: whether what was heard lasted SECONDS, give or take $length_tolerance.
+length_tolerance=0.2
+heard_as() {
+    awk -v a="$2" -v b="$1" -v t="$length_tolerance" 'BEGIN { exit !(a - b <= t && b - a <= t) }'
 }
 
 # --- the program ----------------------------------------------------------------------------
