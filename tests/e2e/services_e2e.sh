@@ -160,6 +160,9 @@ ring() {
         played_before=$(sounds_played)
         start_recording
     fi
+    # 0.7 s before the alarm second: it rings at the tick of that second, or at the first tick
+    # after the step if that comes already in it (the timer armed before the step wakes within
+    # a second), which is what max_ring_ms allows for.
     set_offset_ms $((alarm_ms - 700 - $(now_ms)))
     alarm_real=$((alarm_ms - clock_offset_ms))
     wait_for 10 timeup_up || fail "$label: no Time UP window by $(hms "$(fake_time_of_day)")"
