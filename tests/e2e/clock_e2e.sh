@@ -60,7 +60,8 @@ expect_sounds() {
 fake_clock_to "2026-12-07 10:20:00"
 start_program
 wait_main_window
-set_alarm "10:30"
+open_dialog
+answer_dialog "10:30"
 say "alarm set to 10:30 at $(date -d "@$(($(fake_epoch_ms) / 1000))" +%T)"
 expect_quiet "before the alarm"
 
@@ -132,7 +133,8 @@ restore
 # Spring: 01:59:59 CET is followed by 03:00:00 CEST. An alarm at 02:30, in the hour that never
 # comes, rings at the first second after the gap.
 fake_clock_to "2026-03-29 01:59:30 +0100"
-set_alarm "2:30"
+open_dialog
+answer_dialog "2:30"
 expect_quiet "before the spring change"
 fake_clock_to "2026-03-29 01:59:58 +0100"
 expect_ring "spring change over 02:30" "2026-03-29 03:00:00 +0200"

@@ -203,7 +203,7 @@ open_dialog() {
 }
 # answer_dialog TEXT [NOTE]: in the open dialog, types TEXT over the proposal (and NOTE into the
 # note) and presses Enter. The dialog opens with the focus in the time; the note is three tabs on
-# (OK, cancel, note). OK arms the alarm there and then; no tick is needed for that.
+# (OK, cancel, note). OK arms the alarm there and then, before any tick.
 answer_dialog() {
     xdotool key --clearmodifiers ctrl+a
     xdotool type --delay 20 "$1"
@@ -214,10 +214,14 @@ answer_dialog() {
     xdotool key Return
     wait_for 10 dialog_gone || fail "the set-time dialog did not close on Enter"
 }
-# set_alarm TEXT [NOTE]: sets the alarm through the dialog.
+# set_alarm TEXT [NOTE]: open_dialog and answer_dialog, returning once a tick has seen the new
+# alarm, when the main window shows it too.
 set_alarm() {
+    local timeup_before
+    timeup_before=$(find_window "Time UP" || true)
     open_dialog
     answer_dialog "$@"
+    tick_shown "$timeup_before"
 }
 
 # What the program shows of its clock: the countdown title while minimised, otherwise the main

@@ -154,7 +154,8 @@ ring() {
     alarm_ms=$((($(fake_epoch_ms) / 1000 + 60) * 1000))
     alarm=$(hms $((alarm_ms / 1000 % 86400)))
     started=$(now_ms)
-    set_alarm "$alarm"
+    open_dialog
+    answer_dialog "$alarm"
     set_alarm_ms=$(($(now_ms) - started))
     if [ -n "$with_sound" ]; then
         played_before=$(sounds_played)
