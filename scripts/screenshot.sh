@@ -14,7 +14,7 @@ out=$(realpath -m "${2:-docs/screenshot.png}")
 source scripts/xsession.sh
 e2e_name=screenshot
 source tests/e2e/driver.sh
-need_tools Xvfb openbox xdotool xprop xwininfo display import libfaketime
+need_tools Xvfb openbox xdotool xprop xwininfo xclip display import libfaketime
 export TZ=UTC
 start_x_session 800x600x24 || fail "no X session"
 # A plain desktop-blue backdrop.
@@ -27,8 +27,19 @@ start_program
 wait_main_window
 xdotool windowmove --sync "$main" 30 40
 
-# An alarm at 10:30 with a note; it rings a few seconds later.
-set_alarm "10:30" "会議の資料を印刷する"
+# An alarm at 10:30 with a note; it rings a few seconds later. The note is pasted: xdotool types
+# a character outside the keyboard map through a key it maps for the moment, and Qt does not
+# always see the new map in time (the first character went missing now and then).
+printf '%s' "会議の資料を印刷する" >"$work/note"
+xclip -quiet -selection clipboard -i "$work/note" >/dev/null 2>&1 &
+pids+=($!)
+on_clipboard() { [ "$(xclip -selection clipboard -o 2>/dev/null)" = "$(cat "$work/note")" ]; }
+wait_for 5 on_clipboard || fail "xclip did not take the clipboard"
+open_dialog
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 20 "10:30"
+xdotool key Tab Tab Tab ctrl+v Return
+wait_for 10 dialog_gone || fail "the set-time dialog did not close on Enter"
 wait_for_timeup 20 || fail "the alarm did not ring"
 xdotool windowmove --sync "$timeup" 300 40
 
