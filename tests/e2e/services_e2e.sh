@@ -211,7 +211,7 @@ fake_clock_to "2026-12-07 10:29:30"
 # itself when its last client leaves, and refuses connections while it does.
 # One ring after another, the file replaced before each: it is read afresh at every ring. Its
 # own file first, to show that the theme's sound is told apart from it. What a window manager
-# does has no part in how the sound file is read.
+# does has nothing to do with how the sound file is read.
 with_sound=1
 start_program "${theme_env[@]}"
 wait_main_window
