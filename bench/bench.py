@@ -37,7 +37,8 @@ RATE = 48000
 # then about 30 s of minimised countdown (set from --idle in main()).
 RING_AFTER = 100
 AFTER_RING = 5
-XSESSION = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts", "xsession.sh")
+SCRIPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts")
+XSESSION = os.path.join(SCRIPTS, "xsession.sh")
 
 
 def log(msg):
@@ -242,11 +243,14 @@ def lags(event_times, first, last):
     return result
 
 
-def faketime_library():
-    found = glob.glob("/usr/lib/*/faketime/libfaketime.so.1")
-    if not found:
-        raise RuntimeError("libfaketime not found (package libfaketime)")
-    return found[0]
+def program_env(clock):
+    """The environment of a start with its clock shifted by libfaketime (clock: "+SECONDS"), as
+    scripts/faketime.sh gives it to the end-to-end tests and the screenshot too."""
+    p = subprocess.run([os.path.join(SCRIPTS, "faketime.sh"), "env", clock],
+                       capture_output=True, text=True)
+    if p.returncode != 0:
+        raise RuntimeError(p.stderr.strip())
+    return dict(line.split("=", 1) for line in p.stdout.splitlines())
 
 
 def one_start(app, command, display, audio, args, tmp, round_no, launched):
@@ -258,15 +262,8 @@ def one_start(app, command, display, audio, args, tmp, round_no, launched):
     ring = int(time.time()) + RING_AFTER
     alarm_epoch = datetime.datetime.combine(datetime.date.today(), ALARM).timestamp()
     offset = int(round(alarm_epoch)) - ring
-    env = {
-        "LD_PRELOAD": faketime_library(),
-        "FAKETIME": f"{offset:+d}",
-        "FAKETIME_DONT_FAKE_MONOTONIC": "1",
-        "PULSE_SERVER": audio.server,
-        "PULSE_SINK": "bench_" + app,
-        "QT_QPA_PLATFORM": "xcb",
-        "XDG_RUNTIME_DIR": tmp,
-    }
+    env = dict(program_env(f"{offset:+d}"), PULSE_SERVER=audio.server, PULSE_SINK="bench_" + app,
+               XDG_RUNTIME_DIR=tmp)
     if app == "baseline" or args.stub:
         command = command + ["--alarm", ALARM.strftime("%H:%M:%S"), "--sound", args.sound]
     w = Watch(args.xwatch, display, command, env, os.path.join(tmp, f"{app}-{round_no}.log"))
@@ -319,8 +316,7 @@ def one_start(app, command, display, audio, args, tmp, round_no, launched):
 def quick_start(app, command, display, args, tmp):
     """Exec to map only, for more start-up samples than the full runs give."""
     time.sleep(0.5)
-    env = {"LD_PRELOAD": faketime_library(), "FAKETIME": "+0", "FAKETIME_DONT_FAKE_MONOTONIC": "1",
-           "QT_QPA_PLATFORM": "xcb", "XDG_RUNTIME_DIR": tmp}
+    env = dict(program_env("+0"), XDG_RUNTIME_DIR=tmp)
     w = Watch(args.xwatch, display, command, env, os.devnull)
     pid = w.pid()
     try:

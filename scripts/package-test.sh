@@ -186,8 +186,7 @@ streams=$(sounds_played)
 heard=$(heard_seconds)
 say "$streams sound stream(s); heard ${heard}s, MSREMIND.WAV lasts ${own_seconds}s"
 [ "$streams" -eq 1 ] || fail "$streams sound streams for one ring"
-awk -v a="$heard" -v b="$own_seconds" 'BEGIN { exit !(a - b <= 0.35 && b - a <= 0.35) }' ||
-    fail "heard ${heard}s, not MSREMIND.WAV (${own_seconds}s)"
+heard_as "$own_seconds" "$heard" || fail "heard ${heard}s, not MSREMIND.WAV (${own_seconds}s)"
 close_timeup
 stop_program
 say "OK closed Time UP and 閉じる ended the program with status 0"

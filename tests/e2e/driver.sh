@@ -1,12 +1,12 @@
-# Sourced by the end-to-end scripts, after scripts/xsession.sh: runs the real program on the
-# private X server with a clock the script can set and step, and works its windows the way a
-# user does from the keyboard (xdotool keys).
+# Sourced by the end-to-end scripts, the screenshot and the package test, after
+# scripts/xsession.sh: runs the real program on the private X server with a clock the script can
+# set and step, and works its windows the way a user does from the keyboard (xdotool keys).
 #
-# Gives them: say and fail (set e2e_name first); faketime_lib; a fake clock (fake_clock_to,
-# step_clock_to, fake_clock_by, fake_epoch_ms, fake_time_of_day; tick_shown); start_program,
+# Gives them: say and fail (set e2e_name first); need_tools; a fake clock (fake_clock_to,
+# step_clock_to, fake_epoch_ms, fake_time_of_day; tick_shown, expect_quiet); start_program,
 # alive, stop_program; a private PulseAudio with a null sink whose new streams are counted
-# (start_pulse, sounds_played); and the program's windows: window_appears, press, set_alarm,
-# wait_for_timeup, close_timeup.
+# (start_pulse, sounds_played) and recorded (start_recording, heard_seconds, heard_as); and the
+# program's windows: window_appears, press, set_alarm, wait_for_timeup, close_timeup.
 
 e2e_name=${e2e_name:-e2e}
 say() { echo "$e2e_name: $*"; }
@@ -19,13 +19,18 @@ fail() {
     exit 1
 }
 
+# need_tools TOOL...: the commands, and libfaketime when named as such.
 need_tools() {
     local tool
     for tool in "$@"; do
-        command -v "$tool" >/dev/null || fail "$tool is missing (make deps-test installs it)"
+        if [ "$tool" = libfaketime ]; then
+            [ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
+        else
+            command -v "$tool" >/dev/null || fail "$tool is missing (make deps-test installs it)"
+        fi
     done
 }
-faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1)
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/faketime.sh"
 
 # --- the clock ------------------------------------------------------------------------------
 # The program's wall clock is the real one plus an offset that libfaketime reads from a file on
@@ -49,8 +54,6 @@ fake_clock_to() {
     target=$(date -d "$1" +%s%3N) || fail "not a date: $1"
     set_offset_ms $((target - $(now_ms)))
 }
-# fake_clock_by SECONDS: steps the program's clock forward (or back, when negative).
-fake_clock_by() { set_offset_ms $((clock_offset_ms + $1 * 1000)); }
 # step_clock_to DATE: fake_clock_to while the program runs, returning once a tick has shown
 # the new time (tick_shown), so that the program has seen it before the script goes on.
 step_clock_to() {
@@ -77,7 +80,12 @@ start_pulse() {
     PULSE_SERVER=$pulse_server PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
         pactl subscribe >"$work/pulse-events" 2>&1 &
     pids+=($!)
-    wait_for 5 test -e "$work/pulse-events" || fail "pactl subscribe did not start"
+    # Counting from the moment it is a client of the server: it and the pactl that asks.
+    subscribed() {
+        [ "$(PULSE_SERVER=$pulse_server PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
+            pactl list short clients 2>/dev/null | grep -c 'pactl$')" -ge 2 ]
+    }
+    wait_for 5 subscribed || fail "pactl subscribe did not start"
 }
 # How many sounds the program has started on the null sink so far, and how many have ended.
 sounds_played() { grep -c "'new' on sink-input" "$work/pulse-events" 2>/dev/null || true; }
@@ -86,7 +94,7 @@ sound_over() { [ "$(sounds_ended)" -ge "$(sounds_played)" ]; }
 
 # start_recording: records what reaches the null sink until heard_seconds, which prints how long
 # the sound lasted from the first loud sample (over 3 % of full scale) to the last; 0 for none.
-# measure_seconds FILE.wav prints the same for a sound file.
+# measure_seconds [SOX-FORMAT-OPTION...] FILE prints the same for a sound file.
 start_recording() {
     PULSE_SERVER=$pulse_server PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
         parec --device=e2e.monitor --format=s16le --channels=1 --rate=44100 --raw \
@@ -106,9 +114,19 @@ measure_seconds() {
     echo "${length:-0}"
 }
 heard_seconds() {
+    # What the sink has played reaches the recording a little later: a tenth of a second more of
+    # it (at 88200 bytes a second), and the end of the sound is in the file.
+    local wanted=$(($(stat -c %s "$work/recording.raw") + 8820))
+    recorded_on() { [ "$(stat -c %s "$work/recording.raw")" -ge "$wanted" ]; }
+    wait_for 5 recorded_on || fail "the recording stopped: $(cat "$work/parec.log")"
     kill -INT "$recorder" 2>/dev/null || true
     wait "$recorder" 2>/dev/null || true
     measure_seconds -t raw -r 44100 -e signed -b 16 -c 1 "$work/recording.raw"
+}
+# heard_as SECONDS HEARD: whether what was heard lasted SECONDS, give or take $length_tolerance.
+length_tolerance=0.2
+heard_as() {
+    awk -v a="$2" -v b="$1" -v t="$length_tolerance" 'BEGIN { exit !(a - b <= t && b - a <= t) }'
 }
 
 # --- the program ----------------------------------------------------------------------------
@@ -116,10 +134,9 @@ heard_seconds() {
 # $work/app.log); extra variables go to its environment, and a command that execs its last
 # argument (setpriv, say) runs it. $program may name another copy of the binary.
 start_program() {
-    env PULSE_SERVER="$pulse_server" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
-        QT_QPA_PLATFORM=xcb LD_PRELOAD="$faketime_lib" FAKETIME_TIMESTAMP_FILE="$clock_file" \
-        FAKETIME_NO_CACHE=1 FAKETIME_DONT_FAKE_MONOTONIC=1 \
-        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
+    local clock_env
+    mapfile -t clock_env < <(program_env "$clock_file")
+    env "${clock_env[@]}" PULSE_SERVER="$pulse_server" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
         "$@" "${program:-$bin}" >"$work/app.log" 2>&1 &
     app=$!
     pids+=("$app")
@@ -184,13 +201,10 @@ open_dialog() {
     press_main set window_appears "ｱﾗｰﾑ時刻設定" || fail "the set-time dialog did not open"
     dialog=$(find_window "ｱﾗｰﾑ時刻設定")
 }
-# set_alarm TEXT [NOTE]: types TEXT over the proposal (and NOTE into the note) and presses Enter,
-# and returns once a tick has seen the new alarm. The dialog opens with the focus in the time;
-# the note is three tabs on (OK, cancel, note).
-set_alarm() {
-    local timeup_before
-    timeup_before=$(find_window "Time UP" || true)
-    open_dialog
+# answer_dialog TEXT [NOTE]: in the open dialog, types TEXT over the proposal (and NOTE into the
+# note) and presses Enter. The dialog opens with the focus in the time; the note is three tabs on
+# (OK, cancel, note). OK arms the alarm there and then, before any tick.
+answer_dialog() {
     xdotool key --clearmodifiers ctrl+a
     xdotool type --delay 20 "$1"
     if [ -n "${2:-}" ]; then
@@ -199,6 +213,14 @@ set_alarm() {
     fi
     xdotool key Return
     wait_for 10 dialog_gone || fail "the set-time dialog did not close on Enter"
+}
+# set_alarm TEXT [NOTE]: open_dialog and answer_dialog, returning once a tick has seen the new
+# alarm, when the main window shows it too.
+set_alarm() {
+    local timeup_before
+    timeup_before=$(find_window "Time UP" || true)
+    open_dialog
+    answer_dialog "$@"
     tick_shown "$timeup_before"
 }
 
@@ -235,6 +257,20 @@ tick_shown() {
         fi
         sleep 0.02
     done
+}
+# expect_quiet WHAT [DATE]: fails if the program rings up to DATE by its clock (now when not
+# given). Waits until its clock has passed DATE and then for a tick that read the clock after
+# that (tick_shown): that one comes a second after the tick of DATE, and a ring then would have
+# mapped its Time UP window by then (a ring maps it within milliseconds).
+expect_quiet() {
+    local what=$1 due
+    due=$(fake_epoch_ms)
+    [ -z "${2:-}" ] || due=$(date -d "$2" +%s%3N) || fail "not a date: $2"
+    clock_past() { [ "$(fake_epoch_ms)" -ge "$due" ]; }
+    wait_for $(((due - $(fake_epoch_ms)) / 1000 + 5)) clock_past || fail "$what: the clock stopped"
+    ! timeup_up || fail "$what: an unexpected ring by $(hms "$(fake_time_of_day)")"
+    tick_shown ""
+    ! timeup_up || fail "$what: an unexpected ring by $(hms "$(fake_time_of_day)")"
 }
 
 timeup_up() { alive && timeup=$(find_window "Time UP"); }

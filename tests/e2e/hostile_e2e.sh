@@ -16,8 +16,7 @@ xping=$(realpath "$2")
 source "$(dirname "$0")/../../scripts/xsession.sh"
 e2e_name=e2e-hostile
 source "$(dirname "$0")/driver.sh"
-need_tools Xvfb openbox xdotool xprop xwininfo xclip
-[ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
+need_tools Xvfb openbox xdotool xprop xwininfo xclip libfaketime
 
 export TZ=UTC
 start_x_session 1024x768x24 || fail "no X session"

@@ -7,15 +7,20 @@
 #   responsive (OK closes it, 閉じる ends it with status 0);
 # - MSREMIND.WAV replaced by a directory, a FIFO, a file the program may not read, or a WAV at a
 #   rate the sound server refuses: the Time UP window comes up at once and the sound theme's
-#   alarm sound plays instead (told apart from the real file by its length, recorded from the
-#   sink); replaced by a 1 GB file: it comes up at once, one sound starts, and memory does not
-#   grow with the file;
-# - the audio server ending while the program runs: the next ring still comes up at once, and
-#   once a server is back the ring after that is heard; the program ends cleanly.
+#   alarm sound plays instead (told apart from the real file and from the program's chime by its
+#   length, recorded from the sink); replaced by a 1 GB file: it comes up at once, one sound
+#   starts, and memory does not grow with the file;
+# - the audio server coming up, restarted and ending while the program runs: a ring without it
+#   still comes up at once, and the ring after a server is back is heard; the program ends
+#   cleanly.
 #
 # Usage: services_e2e.sh PATH-TO-alarm-clock
-# The program runs from a copy in a scratch folder, so that its sound file can be replaced.
-# Every wait is bounded; everything started here is stopped by its PID on the way out.
+# The program runs from a copy in a scratch folder, so that its sound file can be replaced, and
+# with a sound theme made here whose alarm sound is short (a ring waits for its sound to end).
+# Two runs of it cover the rings: one without a window manager, where the sound file is replaced
+# before each ring, and one with openbox and the unreadable file, where the audio server is
+# missing, comes up, restarts and goes. Every wait is bounded; everything started here is
+# stopped by its PID on the way out.
 set -euo pipefail
 
 bin=$(realpath "$1")
@@ -25,15 +30,13 @@ source_dir=$(realpath "$(dirname "$0")/../..")
 source "$source_dir/scripts/xsession.sh"
 e2e_name=e2e_missing_services
 source "$source_dir/tests/e2e/driver.sh"
-need_tools Xvfb openbox xdotool xprop xwininfo pulseaudio pactl parec sox setpriv timeout truncate
-[ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
+need_tools Xvfb openbox xdotool xprop xwininfo pulseaudio pactl parec sox setpriv timeout truncate \
+    libfaketime
 export TZ=UTC
 
 # The Time UP window must be up this soon after the start of the alarm second (the clock ticks
 # just after it; the rest is the script's polling).
 max_ring_ms=1000
-# A sound heard within this many seconds of a file's own length is taken to be that file.
-length_tolerance=0.35
 # A ring with a sound file that is not to be read whole (a directory, a FIFO, the 1 GB file) may
 # not add more than this to the program's memory.
 max_growth_kb=$((32 * 1024))
@@ -46,15 +49,27 @@ program="$prog_dir/$(basename "$bin")"
 sound_file="$prog_dir/MSREMIND.WAV"
 own_sound="$build_dir/MSREMIND.WAV"
 [ -f "$own_sound" ] || fail "no MSREMIND.WAV beside $bin"
-theme_sound=/usr/share/sounds/freedesktop/stereo/alarm-clock-elapsed.oga
-[ -f "$theme_sound" ] || fail "the sound theme is missing (Debian package sound-theme-freedesktop)"
+# The freedesktop theme, as Debian's sound-theme-freedesktop lays it out, with an Ogg Vorbis alarm
+# sound of 0.3 s (Debian's lasts 6 s); the only one the program finds.
+theme_dir="$work/share/sounds/freedesktop"
+theme_sound="$theme_dir/stereo/alarm-clock-elapsed.oga"
+mkdir -p "$theme_dir/stereo"
+printf '[Sound Theme]\nName=Test\nDirectories=stereo\n\n[stereo]\nOutputProfile=stereo\n' \
+    >"$theme_dir/index.theme"
+sox -n -r 44100 -c 2 -t ogg "$theme_sound" synth 0.3 square 300-600 vol 0.5 2>/dev/null ||
+    fail "sox could not make the theme's sound"
+theme_env=(XDG_DATA_DIRS="$work/share")
 own_seconds=$(measure_seconds "$own_sound")
 theme_seconds=$(measure_seconds "$theme_sound")
-say "sound lengths: MSREMIND.WAV ${own_seconds}s, the theme's alarm sound ${theme_seconds}s"
-# Unless the two can be told apart, hearing the theme's sound proves nothing.
-awk -v a="$own_seconds" -v b="$theme_seconds" -v t="$length_tolerance" \
-    'BEGIN { d = a - b; exit !(b > 0.3 && (d > 4 * t || -d > 4 * t)) }' ||
-    fail "MSREMIND.WAV and the theme's alarm sound are too alike in length to tell apart"
+chime_seconds=$(measure_seconds "$source_dir/resources/chime.wav")
+say "sound lengths: MSREMIND.WAV ${own_seconds}s, the theme's alarm sound ${theme_seconds}s," \
+    "the program's chime ${chime_seconds}s"
+# Unless they can be told apart, hearing the theme's sound proves nothing.
+for other in "$own_seconds" "$chime_seconds"; do
+    awk -v a="$other" -v b="$theme_seconds" -v t="$length_tolerance" \
+        'BEGIN { d = a - b; exit !(b > 0.2 && (d > 4 * t || -d > 4 * t)) }' ||
+        fail "the theme's alarm sound is too alike in length to MSREMIND.WAV or the chime"
+done
 
 # le VALUE BYTES: VALUE as that many little-endian bytes.
 le() {
@@ -127,25 +142,28 @@ no_display "DISPLAY unset" -u DISPLAY
 no_display "DISPLAY=$dead_display (no X server there)" DISPLAY="$dead_display"
 
 # --- ringing, measured ----------------------------------------------------------------------
-# ring LABEL: sets an alarm a minute ahead through the dialog, steps the clock to just before it
-# and waits for the Time UP window. Sets $ring_ms, how long after the start of the alarm
-# second the window was mapped, and with PulseAudio ($with_sound) $rang, how many sounds the
-# program started, and $heard, how long the sound lasted.
+# ring LABEL [started]: sets an alarm a minute ahead through the dialog, steps the clock to just
+# before it and waits for the Time UP window. Sets $ring_ms, how long after the start of the
+# alarm second the window was mapped (a ring when the alarm was set would be found at once,
+# before the alarm second), and with PulseAudio ($with_sound) $rang, how many sounds the program
+# started, and $heard, how long the sound lasted until it ended, or with "started" only until it
+# had started (a 1 GB file could play for hours).
 with_sound=
 ring() {
-    local label=$1 epoch alarm_ms alarm_real alarm started
-    epoch=$(fake_epoch_ms)
-    alarm_ms=$(((epoch / 1000 + 60) * 1000))
+    local label=$1 until=${2:-ended} alarm_ms alarm_real alarm started
+    alarm_ms=$((($(fake_epoch_ms) / 1000 + 60) * 1000))
     alarm=$(hms $((alarm_ms / 1000 % 86400)))
     started=$(now_ms)
-    set_alarm "$alarm"
+    open_dialog
+    answer_dialog "$alarm"
     set_alarm_ms=$(($(now_ms) - started))
-    ! timeup_up || fail "$label: rang by $(hms "$(fake_time_of_day)"), before the alarm $alarm" \
-        "(the dialog took $set_alarm_ms ms)"
     if [ -n "$with_sound" ]; then
         played_before=$(sounds_played)
         start_recording
     fi
+    # 0.7 s before the alarm second: it rings at the tick of that second, or at the first tick
+    # after the step if that comes already in it (the timer armed before the step wakes within
+    # a second), which is what max_ring_ms allows for.
     set_offset_ms $((alarm_ms - 700 - $(now_ms)))
     alarm_real=$((alarm_ms - clock_offset_ms))
     wait_for 10 timeup_up || fail "$label: no Time UP window by $(hms "$(fake_time_of_day)")"
@@ -156,18 +174,15 @@ ring() {
         fail "$label: the Time UP window came up $ring_ms ms into the alarm second"
     [ -n "$with_sound" ] || return 0
     wait_for 10 sound_started || fail "$label: no sound reached the sink"
-    # The 1 GB file would play for hours: the next sound stops it.
-    [ "$label" != 1GB ] || sleep 1
-    [ "$label" = 1GB ] || wait_for 15 sound_over || fail "$label: the sound did not end"
-    sleep 0.2
+    [ "$until" = started ] || wait_for 15 sound_over || fail "$label: the sound did not end"
     heard=$(heard_seconds)
     rang=$(($(sounds_played) - played_before))
 }
 sound_started() { [ "$(sounds_played)" -gt "$played_before" ]; }
-# heard_as SECONDS: whether $heard is that long, give or take the tolerance.
-heard_as() {
-    awk -v a="$heard" -v b="$1" -v t="$length_tolerance" \
-        'BEGIN { exit !(a - b <= t && b - a <= t) }'
+# expect_heard LABEL SECONDS WHAT: one sound for the ring, and it lasted SECONDS.
+expect_heard() {
+    [ "$rang" -eq 1 ] || fail "$1: $rang sounds for one ring"
+    heard_as "$2" "$heard" || fail "$1: heard ${heard}s, not $3"
 }
 # vm_kb FIELD: a memory figure of the program from /proc (VmRSS; VmHWM, its peak), in kB.
 vm_kb() {
@@ -190,60 +205,35 @@ start_pulse
 say "Xvfb on $DISPLAY without a window manager; PulseAudio with a null sink"
 fake_clock_to "2026-12-07 10:29:30"
 
-# --- no window manager ----------------------------------------------------------------------
+# --- no window manager, and the sound file replaced -----------------------------------------
 # Nothing manages the windows: no activation, no decorations; the keyboard goes where the
 # program or the pointer puts it. The program is the X server's first client: a server resets
 # itself when its last client leaves, and refuses connections while it does.
+# One ring after another, the file replaced before each: it is read afresh at every ring. Its
+# own file first, to show that the theme's sound is told apart from it. What a window manager
+# does has nothing to do with how the sound file is read.
 with_sound=1
-start_program
+start_program "${theme_env[@]}"
 wait_main_window
 ! xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "a window manager is running"
-ring "no window manager"
-say "no window manager: alarm set in $set_alarm_ms ms, Time UP mapped $ring_ms ms into its" \
-    "second; $rang sound(s), heard ${heard}s"
-[ "$rang" -eq 1 ] || fail "no window manager: $rang sounds for one ring"
-heard_as "$own_seconds" || fail "no window manager: heard ${heard}s, not MSREMIND.WAV"
-close_timeup
-stop_cleanly "no window manager"
-
-start_window_manager || fail "no window manager"
-say "openbox running"
-
-# --- no audio server ------------------------------------------------------------------------
-with_audio_server=$pulse_server
-pulse_server="unix:$work/run/no-such-pulse"
-with_sound=
-start_program
-wait_main_window
-ring "no audio server"
-say "no audio server: alarm set in $set_alarm_ms ms, Time UP mapped $ring_ms ms into its second"
-close_timeup
-say "no audio server: OK closed the Time UP window"
-stop_cleanly "no audio server"
-pulse_server=$with_audio_server
-
-# --- the sound file replaced ----------------------------------------------------------------
-# One program, one ring after another, the file replaced before each: it is read afresh at
-# every ring. Its own file first, to show that the theme's sound is told apart from it.
-with_sound=1
-start_program
-wait_main_window
 for kind in own directory fifo 1MHz 1GB; do
     replace_sound "$kind"
     rss_before=$(vm_kb VmRSS)
     peak_before=$(vm_kb VmHWM)
-    ring "$kind"
+    ring "$kind" "$([ "$kind" != 1GB ] || echo started)"
     rss_after=$(vm_kb VmRSS)
     peak_after=$(vm_kb VmHWM)
     say "$kind: alarm set in $set_alarm_ms ms, Time UP mapped $ring_ms ms into its second;" \
         "$rang sound(s), heard ${heard}s; VmRSS $rss_before -> $rss_after kB," \
         "VmHWM $peak_before -> $peak_after kB"
-    [ "$rang" -eq 1 ] || fail "$kind: $rang sounds for one ring"
     case $kind in
-    own) heard_as "$own_seconds" || fail "own file: heard ${heard}s, not MSREMIND.WAV" ;;
-    1GB) ;;
-    *) heard_as "$theme_seconds" || fail "$kind: heard ${heard}s, not the theme's alarm sound" ;;
+    own) expect_heard "own file" "$own_seconds" MSREMIND.WAV ;;
+    1GB) [ "$rang" -eq 1 ] || fail "1GB: $rang sounds for one ring" ;;
+    *) expect_heard "$kind" "$theme_seconds" "the theme's alarm sound" ;;
     esac
+    # A file that is not to be read whole is read no further than its sound needs; the 1 GB
+    # file's is a header away, and a program that read it all first had done so by the time its
+    # sound started (VmHWM keeps the peak).
     if [[ $kind =~ ^(directory|fifo|1GB)$ ]] &&
         { [ $((rss_after - rss_before)) -gt "$max_growth_kb" ] ||
             [ $((peak_after - peak_before)) -gt "$max_growth_kb" ]; }; then
@@ -251,10 +241,16 @@ for kind in own directory fifo 1MHz 1GB; do
     fi
     close_timeup
 done
-# The 1 GB file's sound is still playing.
-stop_cleanly "replaced sound files"
+# And 閉じる while a sound plays: MSREMIND.WAV once more.
+replace_sound own
+ring "own, playing at the end" started
+sound_over && fail "the sound was over before 閉じる"
+stop_cleanly "no window manager, replaced sound files, closed while a sound plays"
 
-# --- a sound file the program may not read ----------------------------------------------------
+start_window_manager || fail "no window manager"
+say "openbox running"
+
+# --- a sound file the program may not read, and the audio server coming and going -------------
 # Root reads every file whatever its mode, so as root the program runs without the capabilities
 # that allow it; the same restriction must then fail to read the file.
 replace_sound unreadable
@@ -265,42 +261,51 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 ! "${restrict[@]}" head -c 1 "$sound_file" >/dev/null 2>&1 ||
     fail "the unreadable sound file can still be read"
-start_program "${restrict[@]}"
-wait_main_window
-capabilities=$(sed -n 's/^CapEff:\t//p' "/proc/$app/status")
-# CAP_DAC_OVERRIDE is bit 1, CAP_DAC_READ_SEARCH bit 2.
-[ $((0x$capabilities & 0x6)) -eq 0 ] || fail "the program still has capabilities $capabilities"
-ring unreadable
-say "unreadable (mode $(stat -c %a "$sound_file"), capabilities $capabilities): alarm set in" \
-    "$set_alarm_ms ms, Time UP mapped $ring_ms ms into its second; $rang sound(s), heard ${heard}s"
-[ "$rang" -eq 1 ] || fail "unreadable: $rang sounds for one ring"
-heard_as "$theme_seconds" || fail "unreadable: heard ${heard}s, not the theme's alarm sound"
-close_timeup
-
-# --- the audio server restarted, then gone, while the program runs --------------------------
-# The program has played on the first server and holds its connection: the next ring must make
-# a new one to the server now at the same address, and the ring after the server has gone must
-# not be held up.
+# The program starts with no audio server at the address it is given, and rings; a server then
+# comes up there and the next ring connects to it; that server is replaced by a new one at the
+# same address while the program holds its connection, and the next ring must connect anew; and
+# the ring after the server has gone must not be held up.
 server_gone() {
     ! PULSE_SERVER=$pulse_server PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
         timeout 5 pactl info >/dev/null 2>&1
 }
-kill "$pulse_pid"
-wait_for 10 server_gone || fail "pulseaudio did not end"
+stop_pulse() {
+    kill "$pulse_pid"
+    wait_for 10 server_gone || fail "pulseaudio did not end"
+}
+stop_pulse
+with_sound=
+start_program "${theme_env[@]}" "${restrict[@]}"
+wait_main_window
+capabilities=$(sed -n 's/^CapEff:\t//p' "/proc/$app/status")
+# CAP_DAC_OVERRIDE is bit 1, CAP_DAC_READ_SEARCH bit 2.
+[ $((0x$capabilities & 0x6)) -eq 0 ] || fail "the program still has capabilities $capabilities"
+ring "no audio server"
+say "no audio server: alarm set in $set_alarm_ms ms, Time UP mapped $ring_ms ms into its second"
+close_timeup
+say "no audio server: OK closed the Time UP window"
+
+start_pulse
+with_sound=1
+ring unreadable
+say "unreadable (mode $(stat -c %a "$sound_file"), capabilities $capabilities), the audio server" \
+    "up: alarm set in $set_alarm_ms ms, Time UP mapped $ring_ms ms into its second;" \
+    "$rang sound(s), heard ${heard}s"
+expect_heard unreadable "$theme_seconds" "the theme's alarm sound"
+close_timeup
+
+stop_pulse
 start_pulse
 ring "audio server restarted"
 say "audio server restarted: alarm set in $set_alarm_ms ms, Time UP mapped $ring_ms ms into its" \
     "second; $rang sound(s), heard ${heard}s"
-[ "$rang" -eq 1 ] || fail "audio server restarted: $rang sounds for one ring"
-heard_as "$theme_seconds" ||
-    fail "audio server restarted: heard ${heard}s, not the theme's alarm sound"
+expect_heard "audio server restarted" "$theme_seconds" "the theme's alarm sound"
 close_timeup
 
-kill "$pulse_pid"
-wait_for 10 server_gone || fail "pulseaudio did not end"
+stop_pulse
 with_sound=
 ring "audio server gone"
 say "audio server gone: alarm set in $set_alarm_ms ms, Time UP mapped $ring_ms ms into its second"
 close_timeup
-stop_cleanly "unreadable, then the audio server restarted and gone"
+stop_cleanly "no audio server, unreadable, then the audio server up, restarted and gone"
 say "PASS"
