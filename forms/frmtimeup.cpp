@@ -111,8 +111,10 @@ void frmTimeUp::paintEvent(QPaintEvent *)
 void frmTimeUp::Ready()
 {
     // Its title bar needs only the small sizes of the program's icon, and the window manager
-    // reads every size a window carries when it maps it.
-    setWindowIcon(programIcon({16, 32}));
+    // reads every size a window carries when it maps it. One icon for every ring: Qt caches an
+    // icon's pictures by the icon, and a new one would leave another set behind each time.
+    static const QIcon icon = programIcon({16, 32});
+    setWindowIcon(icon);
     ensurePolished();
     winId();
     // Its frame differs from the main window's (a tool window's title bar is smaller under

@@ -15,10 +15,12 @@ faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n1)
 
 program_env() {
     # On the X server of the session even when the desktop runs Wayland; Qt's timers keep the
-    # real monotonic clock, as they do when a real clock is stepped; and the sanitizers' runtime
-    # is not the first library loaded when libfaketime is preloaded, which it must be told.
+    # real monotonic clock, as they do when a real clock is stepped; files keep their real times
+    # (shifted, fontconfig takes its caches for stale and reads every font again at each start);
+    # and the sanitizers' runtime is not the first library loaded when libfaketime is preloaded,
+    # which it must be told.
     printf '%s\n' QT_QPA_PLATFORM=xcb "LD_PRELOAD=$faketime_lib" FAKETIME_DONT_FAKE_MONOTONIC=1 \
-        "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
+        NO_FAKE_STAT=1 "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
     case $1 in
     /*) printf '%s\n' "FAKETIME_TIMESTAMP_FILE=$1" FAKETIME_NO_CACHE=1 ;;
     *) printf '%s\n' "FAKETIME=$1" ;;

@@ -112,12 +112,10 @@ round() {
     start_x_session 1024x768x24 "$wm" || fail "$wm: no X session"
     say "$wm: ready in $(($(now_ms) - started)) ms on $DISPLAY"
     fake_clock_to "2026-12-07 10:29:00"
-    # libfaketime would shift the files' times as well as the clock's, and fontconfig would then
-    # take its caches for stale and read every font again, for seconds.
     if [ "$scheme" = dark ]; then
-        start_program NO_FAKE_STAT=1 "${dark_scheme[@]}"
+        start_program "${dark_scheme[@]}"
     else
-        start_program NO_FAKE_STAT=1
+        start_program
     fi
     wait_main_window
     set_alarm 10:30 Meeting

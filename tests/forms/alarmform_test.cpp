@@ -1,4 +1,3 @@
-#include "core/timetext.h"
 #include "forms/alarmform.h"
 #include "forms/frmsettime.h"
 #include "forms/frmtimeup.h"
@@ -6,25 +5,18 @@
 #include "platform/wallclocktimer.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <QWindow>
-#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <ctime>
 #include <functional>
 #include <memory>
-#include <optional>
-#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -243,16 +235,6 @@ TEST_F(AlarmFormTest, TextThatIsNoTimeIsRejectedWithAMessage)
     EXPECT_EQ(proposedTime(), QStringLiteral("11:00"));
 }
 
-TEST_F(AlarmFormTest, RejectedTimesInTheTable)
-{
-    for (const char *typed : {"25:00", "7:60", "abc", "  "}) {
-        const MessageSeen seen = setAlarm(QString::fromUtf8(typed), QString());
-        EXPECT_TRUE(seen.shown) << typed;
-        EXPECT_FALSE(goTaskBarEnabled()) << typed;
-        EXPECT_EQ(label("lblAlarm"), QString()) << typed;
-    }
-}
-
 TEST_F(AlarmFormTest, CancelRestoresTheAlarmAndTheNote)
 {
     setAlarm(QStringLiteral("7:30"), QStringLiteral("会議"));
@@ -264,12 +246,6 @@ TEST_F(AlarmFormTest, CancelRestoresTheAlarmAndTheNote)
     EXPECT_EQ(label("lblYouken"), QStringLiteral("会議"));
     EXPECT_EQ(gYouken, QStringLiteral("会議"));
     EXPECT_TRUE(goTaskBarEnabled());
-}
-
-TEST_F(AlarmFormTest, TheDialogOpensWithTheAlarmShown)
-{
-    setAlarm(QStringLiteral("7:30"), QStringLiteral("会議"));
-    EXPECT_EQ(proposedTime(), QStringLiteral("07:30"));
 }
 
 TEST_F(AlarmFormTest, MinimisingWithoutAnAlarmStopsTheTimerAndKeepsTheCaption)
@@ -477,166 +453,5 @@ TEST_F(AlarmFormTest, AnAlarmSetWhileMinimisedRings)
     ASSERT_TRUE(form->isMinimized());
     EXPECT_TRUE(timerRunning());
 }
-
-// What a user can paste into the dialog. Each row is pasted with Ctrl+V into the time and into
-// the note, and the dialog is answered with Enter; every step is timed, from the key to the
-// window drawn again, and none may keep the program from answering for long. The time is the
-// processor time of this thread, which runs every handler: what the program does, not how long
-// a busy machine keeps it waiting.
-class ThreadCpuTimer
-{
-public:
-    void start() { m_start = now(); }
-    qint64 elapsed() const { return (now() - m_start) / 1'000'000; }
-
-private:
-    static qint64 now()
-    {
-        timespec ts{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec;
-    }
-    qint64 m_start = now();
-};
-
-struct PastedRow
-{
-    const char *name;
-    QString time;
-    QString note;
-    std::optional<TimeValue> accepted; // nothing: the message says the time is wrong
-    QString storedNote;
-};
-
-void PrintTo(const PastedRow &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
-QString times(const QString &text, int n)
-{
-    return text.repeated(n);
-}
-
-const int kMegabyte = 1 << 20;
-// The longest step any row took, for the summary at the end.
-qint64 gLongestStepMs = 0;
-
-class PastedEntry : public AlarmFormTest, public testing::WithParamInterface<PastedRow>
-{
-protected:
-    static void TearDownTestSuite()
-    {
-        std::printf("[ longest ] %lld ms for one step of a pasted entry\n",
-                    static_cast<long long>(gLongestStepMs));
-    }
-
-    // Runs one step and redraws the window it acted on, as the event loop would next.
-    qint64 timed(QWidget *window, const std::function<void()> &step)
-    {
-        ThreadCpuTimer timer;
-        step();
-        if (window)
-            window->repaint();
-        const qint64 ms = timer.elapsed();
-        gLongestStepMs = std::max(gLongestStepMs, ms);
-        return ms;
-    }
-
-    static void paste(QWidget *into)
-    {
-        into->setFocus();
-        QTest::keyClick(into, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(into, Qt::Key_V, Qt::ControlModifier);
-    }
-};
-
-TEST_P(PastedEntry, IsTakenOrRefusedWithoutHanging)
-{
-    const PastedRow &row = GetParam();
-    QGuiApplication::clipboard()->setText(QStringLiteral("probe"));
-    if (QGuiApplication::clipboard()->text() != QStringLiteral("probe"))
-        GTEST_SKIP() << "no clipboard on this platform";
-
-    std::vector<qint64> steps;
-    MessageSeen seen;
-    const auto messageWatch = std::make_shared<bool>(true);
-    ThreadCpuTimer answered;
-    whenModal<frmSetTime>([&](frmSetTime *dialog) {
-        auto *time = child<QComboBox>(dialog, "cmbTimeSet")->lineEdit();
-        auto *note = child<QLineEdit>(dialog, "txtYouken");
-        QGuiApplication::clipboard()->setText(row.time);
-        steps.push_back(timed(dialog, [&] { paste(time); }));
-        QGuiApplication::clipboard()->setText(row.note);
-        steps.push_back(timed(dialog, [&] { paste(note); }));
-        whenModal<QMessageBox>(
-            [&](QMessageBox *box) {
-                box->repaint();
-                steps.push_back(answered.elapsed());
-                seen = {true, box->windowTitle(), box->text(), box->standardButtons(), box->icon()};
-                box->button(QMessageBox::Ok)->click();
-            },
-            messageWatch);
-        answered.start();
-        QTest::keyClick(note, Qt::Key_Return);
-    });
-    child<QPushButton>(form.get(), "cmdSetAlarm")->click();
-    *messageWatch = false;
-    if (!seen.shown)
-        steps.push_back(timed(form.get(), [] {}) + answered.elapsed());
-
-    for (size_t i = 0; i < steps.size(); ++i)
-        EXPECT_LT(steps[i], 100) << "step " << i << " kept the program from answering";
-    if (row.accepted) {
-        EXPECT_FALSE(seen.shown) << seen.text.toStdString();
-        ASSERT_TRUE(gAlarmTime.isTime());
-        EXPECT_EQ(*gAlarmTime.time(), *row.accepted);
-        EXPECT_EQ(label("lblAlarm"), format(*row.accepted, TimeFormat::ShortTime));
-    } else {
-        EXPECT_EQ(seen.text, QStringLiteral("時刻の指定が正しくありません。"));
-        EXPECT_EQ(label("lblAlarm"), QString());
-    }
-    EXPECT_EQ(gYouken, row.storedNote);
-    EXPECT_EQ(label("lblYouken"), row.storedNote);
-
-    // The note goes on into the minimised title and the time-up window.
-    form->showMinimized();
-    EXPECT_FALSE(form->windowTitle().contains(QLatin1Char('\n')));
-    if (row.accepted) {
-        tickAt(row.accepted->seconds() / 3600, row.accepted->seconds() / 60 % 60,
-               row.accepted->seconds() % 60);
-        frmTimeUp *timeUp = timeUpWindow();
-        ASSERT_NE(timeUp, nullptr);
-        const QString shown = child<QLabel>(timeUp, "lblYouken")->text();
-        EXPECT_EQ(shown,
-                  row.storedNote.isEmpty() ? QStringLiteral("予定時間です。") : row.storedNote);
-    }
-}
-
-const QChar kLoneHigh(0xD800);
-const QChar kLoneLow(0xDC00);
-
-INSTANTIATE_TEST_SUITE_P(
-    SetFlow, PastedEntry,
-    testing::Values(
-        PastedRow{"MegabyteOfDigits", times(u"1"_s, kMegabyte), times(u"会"_s, kMegabyte),
-                  std::nullopt, times(u"会"_s, 40)},
-        PastedRow{"TimeFollowedByAMegabyteOfSpaces", u"10:30"_s + times(u" "_s, kMegabyte),
-                  times(u"🍣"_s, kMegabyte / 2), hms(10, 30), times(u"🍣"_s, 40)},
-        PastedRow{"MegabyteOfLines", times(u"10:30\n"_s, kMegabyte / 6),
-                  times(u"会議\r\n"_s, kMegabyte / 4), std::nullopt, times(u"会議  "_s, 10)},
-        PastedRow{"ControlCharacters", u"10:30\t"_s, u"a\u0001b\u0000c\u007fd\u009be\tf"_s,
-                  std::nullopt, u"a b c d e f"_s},
-        PastedRow{"TimeWithATrailingNewline", u"10:30\n"_s, u"会議\n"_s, std::nullopt, u"会議 "_s},
-        PastedRow{"RightToLeftMarks", u"\u200F10:30"_s, u"\u202Eمرحبا\u200F 会議"_s, std::nullopt,
-                  u"\u202Eمرحبا\u200F 会議"_s},
-        PastedRow{"Emoji", u"⏰10:30"_s, u"⏰👨‍👩‍👧 会議"_s, std::nullopt,
-                  u"⏰👨‍👩‍👧 会議"_s},
-        PastedRow{"LoneSurrogates", QString(kLoneHigh) + u"10:30"_s,
-                  u"会"_s + kLoneLow + u"議"_s + kLoneHigh, std::nullopt,
-                  u"会"_s + kLoneLow + u"議"_s + kLoneHigh},
-        PastedRow{"FullWidthTimeAndEmptyNote", u"　１０：３０　"_s, QString(), hms(10, 30),
-                  QString()}),
-    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
