@@ -31,7 +31,7 @@ display-check:
 test: deps-test fuzz-smoke
 	@cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=Debug -DALARM_SANITIZE=ON -DALARM_WERROR=ON >/dev/null
 	@cmake --build $(BUILD_TEST) -j $(JOBS)
-	@cd $(BUILD_TEST) && ctest --output-on-failure --timeout 300
+	@cd $(BUILD_TEST) && ctest -j $(JOBS) --output-on-failure --timeout 300
 
 $(BUILD_FUZZ)/CMakeCache.txt:
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DALARM_FUZZ=ON -DALARM_WERROR=ON >/dev/null
