@@ -108,6 +108,8 @@ class Session:
 class Sink:
     """Reads a null sink's monitor and notes where the sound starts after silence."""
 
+    recorders = 0  # of all the sinks, each recorded by a parec of its own
+
     def __init__(self, procs, server, name):
         env = dict(os.environ, PULSE_SERVER=server)
         self.proc = procs.start(["parec", "-d", name + ".monitor", "--raw", "--format=s16le",
@@ -116,6 +118,18 @@ class Sink:
         self.start = None  # real time of sample 0, the earliest a read could have been
         self.onsets = []  # sample indices
         threading.Thread(target=self._read, daemon=True).start()
+        # A null sink renders ahead as far as its latency allows, 2 s until a stream asks for
+        # less, and what it rendered ahead would make sample 0 seem earlier than it was.
+        # Suspended and resumed once the recorder asks for 5 ms, it starts again from the present.
+        pactl = lambda *a: subprocess.run(["pactl", *a], env=env, capture_output=True, text=True)
+        Sink.recorders += 1
+        deadline = time.time() + 5
+        while len(pactl("list", "short", "source-outputs").stdout.splitlines()) < Sink.recorders:
+            if time.time() > deadline:
+                raise RuntimeError(f"parec did not connect to {name}.monitor")
+            time.sleep(0.05)
+        pactl("suspend-sink", name, "1")
+        pactl("suspend-sink", name, "0")
 
     def _read(self):
         fd = self.proc.stdout.fileno()
