@@ -25,33 +25,28 @@ void layOut(QWidget *form, std::span<const Control> table)
     }
 }
 
-void centreIn(QWidget *window, const QRect &area, const QWidget *standIn, const QMargins &frame)
+void centreIn(QWidget *window, const QRect &area, const QWidget *standIn, QMargins frame)
 {
-    const QSize size = window->size();
-    // The client area's place within the frame it was told of is known: the client area is
-    // placed, which every window manager takes as it is.
-    if (!frame.isNull()) {
-        const QRect outer =
-            QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size.grownBy(frame), area);
-        window->setGeometry(QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), size));
-        return;
-    }
+    // A framed window's frame: its outer rectangle less its client area.
     const auto frameOf = [](const QWidget *w) {
-        return w->frameGeometry().size() - w->size();
+        const QRect outer = w->frameGeometry();
+        const QRect inner = w->geometry();
+        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                        outer.right() - inner.right(), outer.bottom() - inner.bottom());
     };
-    QSize extra = frameOf(window);
+    if (frame.isNull())
+        frame = frameOf(window);
     for (const QWidget *other : QApplication::topLevelWidgets()) {
-        if (!extra.isNull())
+        if (!frame.isNull())
             break;
         if (other != window && other->isVisible() && (!standIn || other == standIn))
-            extra = frameOf(other);
+            frame = frameOf(other);
     }
-    const QRect outer = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size + extra, area);
-    // A top-level window's move places its frame, setGeometry its client area.
-    if (extra.isNull())
-        window->setGeometry(QRect(outer.topLeft(), size));
-    else
-        window->move(outer.topLeft());
+    const QSize size = window->size();
+    const QRect outer =
+        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size.grownBy(frame), area);
+    // The client area is placed, within the frame: every window manager takes that as it is.
+    window->setGeometry(QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), size));
 }
 
 // IPA P Gothic comes first because its line height is close to the Windows dialog font the

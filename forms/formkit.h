@@ -53,7 +53,7 @@ W *makeControl(QWidget *form, const char *name, Args &&...args)
 // window manager decorates them much alike. Without a frame to go by, the client area is
 // centred.
 void centreIn(QWidget *window, const QRect &area, const QWidget *standIn = nullptr,
-              const QMargins &frame = {});
+              QMargins frame = {});
 
 // A Japanese Gothic: left to fontconfig, kana and kanji may come out in a Chinese face or as
 // empty boxes. The main window's is ＭＳ Ｐゴシック where it is installed, in bold; the dialogs'
