@@ -7,10 +7,19 @@
 
 #include <optional>
 
+// One reading of the clock: the local time of day, and a steady clock that only ever runs on
+// (from any origin), which tells how much time really passed between two readings.
+struct ClockReading
+{
+    qint64 msecsSinceMidnight = 0;
+    qint64 steadyMsecs = 0;
+};
+
 // What one tick of the clock asks of the main window, to be done in this order:
 // ring, then either the new clock text or the caption refresh, then the attention or its end.
 struct TickActions
 {
+    bool confirm = false;             // the reading jumped: tick again in a moment to confirm it
     bool ring = false;                // show the time-up window
     std::optional<QString> clockText; // new text for the clock label
     bool refreshCaption = false;      // recompute the minimised caption
@@ -21,17 +30,29 @@ struct TickActions
 
 // What the main window's clock does on each tick: whether the alarm rings or is armed again,
 // and what is shown. Owns the rung flag.
+//
+// A reading that does not follow from the last one by the time that really passed is believed
+// only when the next one, a moment later, follows from it: the clock was set, and the tick
+// goes by what it now reads. Otherwise that one reading was wrong (a clock source can hand out a
+// wild value now and then), and acted on it would ring early, or ring twice by arming the alarm
+// again. So a single wild reading is never acted on, and a real step of the clock is a moment
+// late.
 class ClockTick
 {
 public:
-    TickActions decide(TimeValue now, QStringView lblTime, bool minimised, const AlarmValue &alarm);
+    TickActions decide(const ClockReading &reading, QStringView lblTime, bool minimised,
+                       const AlarmValue &alarm);
 
     // A newly accepted alarm rings at the next tick when its time has passed today, even if
     // the alarm rang today already.
     void rearm() { m_blnRang = false; }
 
 private:
+    bool believable(const ClockReading &reading) const;
+
     bool m_blnRang = false;
-    // The time of the last tick that got past the clock label's second.
-    std::optional<TimeValue> m_lastBody;
+    // The reading of the last tick that got past the clock label's second and was believed.
+    std::optional<ClockReading> m_last;
+    // A reading that jumped from m_last, waiting for the next one to confirm it.
+    std::optional<ClockReading> m_jumped;
 };

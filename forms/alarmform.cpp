@@ -15,9 +15,12 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+
+Q_LOGGING_CATEGORY(lcAlarm, "alarmclock.alarm", QtWarningMsg)
 
 namespace {
 
@@ -150,7 +153,7 @@ void AlarmForm::Form_Load()
 void AlarmForm::Form_Resize()
 {
     if (isMinimized()) {
-        UpdateCaption();
+        UpdateCaption(TimeValue::ofDay(m_clock.secondsOfDay()));
         if (m_alarm.isEmpty())
             Timer1->setEnabled(false);
     } else {
@@ -159,9 +162,8 @@ void AlarmForm::Form_Resize()
     }
 }
 
-void AlarmForm::UpdateCaption()
+void AlarmForm::UpdateCaption(TimeValue now)
 {
-    const TimeValue now = TimeValue::ofDay(m_clock.secondsOfDay());
     if (const std::optional<QString> caption = countdownCaption(now, m_alarm, gYouken)) {
         // Qt reads "[*]" in a title as the place of its modified mark and drops it; doubled,
         // it stands for itself, so a note that contains it reaches the title bar as typed.
@@ -192,6 +194,7 @@ void AlarmForm::cmdSetAlarm_Click()
         // alarm has rung today. Cancel gives back the alarm as it was, rung or not.
         if (accepted)
             m_tick.rearm();
+        qCDebug(lcAlarm).noquote() << "alarm at" << toText(*time) << (accepted ? "set" : "kept");
         lblAlarm->setText(format(*time, TimeFormat::Alarm));
         cmdGoTaskBar->setEnabled(true);
         // The window may have been minimised while the dialog was open, which stops the clock
@@ -229,14 +232,24 @@ void AlarmForm::cmdClose_Click()
 
 void AlarmForm::Timer1_Timer()
 {
-    const TimeValue now = TimeValue::ofDay(m_clock.secondsOfDay());
-    const TickActions actions = m_tick.decide(now, lblTime->text(), isMinimized(), m_alarm);
+    // One reading for everything this tick decides and shows: a caption from a reading of its
+    // own could say the alarm lies ahead while the tick went by another.
+    const ClockReading reading{m_clock.msecsSinceMidnight(), m_clock.steadyMsecs()};
+    const TimeValue now = TimeValue::ofDay(reading.msecsSinceMidnight / 1000);
+    const TickActions actions = m_tick.decide(reading, lblTime->text(), isMinimized(), m_alarm);
+    if (actions.confirm || actions.ring || actions.endAttention)
+        qCDebug(lcAlarm).noquote() << "tick at" << toText(now)
+                                   << (actions.confirm ? "the clock jumped: confirming"
+                                       : actions.ring  ? "rings"
+                                                       : "the alarm is armed again");
+    if (actions.confirm)
+        Timer1->tickSoon();
     if (actions.ring)
         showTimeUp();
     if (actions.clockText)
         lblTime->setText(*actions.clockText);
     if (actions.refreshCaption)
-        UpdateCaption();
+        UpdateCaption(now);
     if (actions.demandAttention)
         m_windows.setDemandsAttention(this, true);
     if (actions.endAttention)

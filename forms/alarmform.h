@@ -35,7 +35,7 @@ private:
     void cmdClose_Click();
     void Form_Load();
     void Form_Resize();
-    void UpdateCaption();
+    void UpdateCaption(TimeValue now);
     void showTimeUp();
     void readyTimeUp();
 

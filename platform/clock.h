@@ -2,6 +2,8 @@
 
 #include <QTime>
 
+#include <chrono>
+
 // The local wall clock, behind an interface so that tests and benchmarks can drive time.
 class Clock
 {
@@ -9,6 +11,10 @@ public:
     virtual ~Clock() = default;
     // Local time of day in milliseconds since midnight, 0..86'399'999.
     virtual qint64 msecsSinceMidnight() const = 0;
+
+    // A clock that only ever runs on, in milliseconds from any origin: how much time passed
+    // between two readings, whatever the wall clock did meanwhile.
+    virtual qint64 steadyMsecs() const = 0;
 
     // The local time of day in whole seconds, 0..86399.
     int secondsOfDay() const { return static_cast<int>(msecsSinceMidnight() / 1000); }
@@ -21,5 +27,10 @@ public:
     qint64 msecsSinceMidnight() const override
     {
         return QTime::currentTime().msecsSinceStartOfDay();
+    }
+    qint64 steadyMsecs() const override
+    {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
     }
 };

@@ -3,6 +3,8 @@
 #include "core/tickschedule.h"
 #include "platform/clock.h"
 
+#include <utility>
+
 WallClockTimer::WallClockTimer(const Clock &clock, int intervalMsecs, QObject *parent)
     : QObject(parent), m_clock(clock), m_interval(intervalMsecs)
 {
@@ -13,6 +15,7 @@ WallClockTimer::WallClockTimer(const Clock &clock, int intervalMsecs, QObject *p
 
 void WallClockTimer::setEnabled(bool enabled)
 {
+    m_soon = false;
     if (enabled)
         arm();
     else
@@ -31,6 +34,14 @@ int WallClockTimer::remainingTime() const
     return m_timer.remainingTime();
 }
 
+void WallClockTimer::tickSoon()
+{
+    if (!isEnabled())
+        return;
+    m_soon = true;
+    m_timer.start(kSoonMsecs);
+}
+
 void WallClockTimer::arm()
 {
     const qint64 now = m_clock.msecsSinceMidnight();
@@ -41,7 +52,8 @@ void WallClockTimer::arm()
 
 void WallClockTimer::wake()
 {
-    const bool tick = TickSchedule::shouldTick(m_clock.msecsSinceMidnight(), m_due, m_interval);
+    const bool tick = std::exchange(m_soon, false) ||
+                      TickSchedule::shouldTick(m_clock.msecsSinceMidnight(), m_due, m_interval);
     // Armed before the tick runs, so that a handler that disables the timer has the last word.
     arm();
     if (tick)

@@ -21,8 +21,13 @@ public:
 
     WallClockTimer(const Clock &clock, int intervalMsecs, QObject *parent = nullptr);
 
+    // How soon tickSoon() ticks.
+    static constexpr int kSoonMsecs = 50;
+
     void setEnabled(bool enabled);
     bool isEnabled() const;
+    // While enabled: one tick kSoonMsecs from now, then on the wall clock's grid as before.
+    void tickSoon();
     // Milliseconds until the armed wake-up, -1 when none is armed. Nothing in the program needs
     // it; it is how the tests see where the timer is armed.
     int remainingTime() const;
@@ -38,4 +43,5 @@ private:
     QTimer m_timer;
     const int m_interval;
     qint64 m_due = 0;
+    bool m_soon = false;
 };

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
+#include <utility>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -22,6 +24,9 @@ constexpr qint64 at(int day, int h, int m, int s, int ms = 0)
     return day * kDayMs + ((h * 60LL + m) * 60 + s) * 1000 + ms;
 }
 
+// A tick that asks to confirm a jumped reading is followed by one this much later.
+constexpr qint64 kConfirmMs = 50;
+
 // Seconds ticked one by one on either side of each moment that matters.
 constexpr qint64 kAroundMs = 3000;
 // Between those stretches the tick runs only this seldom, on minutes and seconds that vary.
@@ -29,7 +34,8 @@ constexpr qint64 kStrideMs = 613'000;
 
 // The main window as the tick sees it: the clock label, the minimised state, gAlarmTime, and
 // a record of everything the tick asked for. Time runs on from day 0 at one tick a second
-// around the moments that matter, and in strides between them.
+// around the moments that matter, and in strides between them; the clock reads the time that
+// ms says, unless it was set (ms alone moves, not the steady clock) or one wild reading is due.
 class Window
 {
 public:
@@ -38,35 +44,26 @@ public:
     bool minimised = false;
     AlarmValue gAlarmTime;
     qint64 ms = kPhaseMs;
+    qint64 steady = kPhaseMs;
+    std::optional<qint64> wild; // what the next reading says instead of ms
 
-    std::vector<qint64> ticks, rings, bodies, attention, attentionEnds;
+    std::vector<qint64> ticks, rings, bodies, attention, attentionEnds, confirmations;
     qint64 clockUpdates = 0;
 
-    // One tick at ms; the next is due a second later.
+    // One tick at ms, and the ticks that confirm it a moment later if it asks for them; the
+    // next is due a second after the first.
     void step()
     {
-        ticks.push_back(ms);
-        const TimeValue now = TimeValue::ofDay(ms / 1000);
-        const TickActions actions = tick.decide(now, lblTime, minimised, gAlarmTime);
-        if (actions.ring)
-            rings.push_back(ms);
-        if (actions.clockText || actions.refreshCaption)
-            bodies.push_back(ms);
-        if (actions.clockText) {
-            ASSERT_FALSE(minimised);
-            lblTime = *actions.clockText;
-            ++clockUpdates;
-        }
-        if (actions.refreshCaption) {
-            ASSERT_TRUE(minimised);
-        }
-        if (actions.demandAttention) {
-            ASSERT_TRUE(actions.refreshCaption);
-            attention.push_back(ms);
-        }
-        if (actions.endAttention)
-            attentionEnds.push_back(ms);
-        ms += 1000;
+        const qint64 next = ms + 1000;
+        for (int i = 0; i < 3 && tickOnce(); ++i)
+            pass(kConfirmMs);
+        pass(next - ms);
+    }
+
+    void pass(qint64 delta)
+    {
+        ms += delta;
+        steady += delta;
     }
 
     // Ticks from ms until end at every second within kAroundMs of each midnight, of each passing
@@ -92,7 +89,7 @@ public:
             }
             if (next <= ms)
                 continue; // the next second is ticked as it comes
-            ms += (next - ms + 999) / 1000 * 1000;
+            pass((next - ms + 999) / 1000 * 1000);
             if (ms >= end)
                 break;
             // What the stride relies on, checked apart from how it was chosen.
@@ -108,6 +105,42 @@ public:
     // Minimising or restoring happens between two ticks; the label keeps its text.
     void minimise() { minimised = true; }
     void restore() { minimised = false; }
+
+private:
+    // One tick at ms; true when it asks for another to confirm what it read.
+    bool tickOnce()
+    {
+        ticks.push_back(ms);
+        const qint64 read = wild ? *std::exchange(wild, std::nullopt) : ms;
+        const TickActions actions =
+            tick.decide({read % kDayMs, steady}, lblTime, minimised, gAlarmTime);
+        if (actions.confirm) {
+            TickActions confirmOnly;
+            confirmOnly.confirm = true;
+            EXPECT_EQ(actions, confirmOnly) << "a tick that asks to confirm does nothing else";
+            confirmations.push_back(ms);
+            return true;
+        }
+        if (actions.ring)
+            rings.push_back(ms);
+        if (actions.clockText || actions.refreshCaption)
+            bodies.push_back(ms);
+        if (actions.clockText) {
+            EXPECT_FALSE(minimised);
+            lblTime = *actions.clockText;
+            ++clockUpdates;
+        }
+        if (actions.refreshCaption) {
+            EXPECT_TRUE(minimised);
+        }
+        if (actions.demandAttention) {
+            EXPECT_TRUE(actions.refreshCaption);
+            attention.push_back(ms);
+        }
+        if (actions.endAttention)
+            attentionEnds.push_back(ms);
+        return false;
+    }
 };
 
 long countIn(const std::vector<qint64> &events, qint64 from, qint64 to)
@@ -160,11 +193,14 @@ TEST(Tick, RingsOnceADayAndRunsTheBodyInEachNewSecond)
 
 // The local clock does not always run on evenly: it is set by hand or by the network, jumps at
 // the daylight-saving changes, and stands still while the machine sleeps. The tick only ever
-// sees the time of day it reads, so each of these is a jump of that reading between two ticks.
+// sees the time of day it reads, so each of these is a jump of that reading between two ticks,
+// which the tick believes once a second reading confirms it, a moment later. A clock source can
+// also hand out one wild reading between two true ones: the tick must not act on it.
 struct ClockJump
 {
-    qint64 when; // the local time at which the clock is set...
-    qint64 to;   // ...to this one
+    qint64 when;       // the local time at which the clock is set...
+    qint64 to;         // ...to this one
+    bool once = false; // or only reads it once, and the true time again after
 };
 
 struct JumpRow
@@ -177,6 +213,12 @@ struct JumpRow
     std::vector<qint64> rings;
 };
 
+// A ring at the tick that confirms a jump to t.
+constexpr qint64 confirmed(qint64 t)
+{
+    return t + kConfirmMs;
+}
+
 // Times are the clock's readings, so a ring after a jump back repeats a reading seen before.
 // In the daylight-saving rows the clock is at a European transition: in spring 01:59:59 is
 // followed by 03:00:00, in autumn 02:59:59 by 02:00:00.
@@ -188,7 +230,7 @@ TEST(Tick, RingsAsTheReadTimeSaysAcrossClockJumps)
          at(0, 10, 20, 0, kPhaseMs),
          {{at(0, 10, 25, 0, kPhaseMs), at(0, 10, 40, 0, kPhaseMs)}},
          at(0, 23, 0, 0),
-         {at(0, 10, 40, 0, kPhaseMs)}},
+         {confirmed(at(0, 10, 40, 0, kPhaseMs))}},
         {"ForwardFromAfterTheRingDoesNotRingAgain",
          hms(10, 30),
          at(0, 10, 29, 0, kPhaseMs),
@@ -218,13 +260,13 @@ TEST(Tick, RingsAsTheReadTimeSaysAcrossClockJumps)
          at(0, 10, 29, 50, kPhaseMs),
          {{at(0, 10, 29, 55, kPhaseMs), at(0, 10, 30, 25, kPhaseMs)}},
          at(0, 11, 0, 0),
-         {at(0, 10, 30, 25, kPhaseMs)}},
+         {confirmed(at(0, 10, 30, 25, kPhaseMs))}},
         {"SpringGapContainingTheAlarmRingsRightAfterIt",
          hms(2, 30),
          at(0, 1, 0, 0, kPhaseMs),
          {{at(0, 2, 0, 0, kPhaseMs), at(0, 3, 0, 0, kPhaseMs)}},
          at(1, 3, 0, 0),
-         {at(0, 3, 0, 0, kPhaseMs), at(1, 2, 30, 0, kPhaseMs)}},
+         {confirmed(at(0, 3, 0, 0, kPhaseMs)), at(1, 2, 30, 0, kPhaseMs)}},
         {"AutumnRepeatRingsInEachPassOfTheAlarmTime",
          hms(2, 30),
          at(0, 1, 0, 0, kPhaseMs),
@@ -236,7 +278,7 @@ TEST(Tick, RingsAsTheReadTimeSaysAcrossClockJumps)
          at(0, 0, 20, 0, kPhaseMs),
          {{at(0, 23, 50, 0, kPhaseMs), at(1, 1, 0, 0, kPhaseMs)}},
          at(1, 12, 0, 0),
-         {at(0, 0, 30, 0, kPhaseMs), at(1, 1, 0, 0, kPhaseMs)}},
+         {at(0, 0, 30, 0, kPhaseMs), confirmed(at(1, 1, 0, 0, kPhaseMs))}},
         {"AutumnRepeatStartsNoNewDayForAMidnightAlarm",
          hms(0, 0),
          at(0, 1, 0, 0, kPhaseMs),
@@ -249,6 +291,53 @@ TEST(Tick, RingsAsTheReadTimeSaysAcrossClockJumps)
          {{at(0, 3, 0, 0, kPhaseMs), at(0, 2, 0, 0, kPhaseMs)}},
          at(1, 3, 0, 0),
          {at(0, 7, 30, 0, kPhaseMs)}},
+        // One wild reading between two true ones.
+        {"OneReadingMinutesAheadDoesNotRingEarly",
+         hms(10, 30),
+         at(0, 10, 20, 0, kPhaseMs),
+         {{at(0, 10, 25, 0, kPhaseMs), at(0, 10, 35, 0), true}},
+         at(0, 12, 0, 0),
+         {at(0, 10, 30, 0, kPhaseMs)}},
+        {"OneReadingMinutesBackAfterTheRingDoesNotRingAgain",
+         hms(10, 30),
+         at(0, 10, 29, 0, kPhaseMs),
+         {{at(0, 10, 35, 0, kPhaseMs), at(0, 10, 25, 0), true}},
+         at(0, 12, 0, 0),
+         {at(0, 10, 30, 0, kPhaseMs)}},
+        {"OneReadingHoursBackInTheAlarmSecondRingsAMomentLater",
+         hms(10, 30),
+         at(0, 10, 29, 0, kPhaseMs),
+         {{at(0, 10, 30, 0, kPhaseMs), at(0, 4, 0, 0), true}},
+         at(0, 12, 0, 0),
+         {at(0, 10, 30, 0, kPhaseMs + kConfirmMs)}},
+        {"OneReadingHoursAheadAfterTheRingStartsNoNewDay",
+         hms(10, 30),
+         at(0, 10, 29, 0, kPhaseMs),
+         {{at(0, 10, 40, 0, kPhaseMs), at(0, 23, 0, 0), true}},
+         at(0, 23, 59, 59),
+         {at(0, 10, 30, 0, kPhaseMs)}},
+        {"OneReadingPastMidnightDoesNotArmTheAlarmAgain",
+         hms(10, 30),
+         at(0, 10, 29, 0, kPhaseMs),
+         {{at(0, 23, 50, 0, kPhaseMs), at(1, 0, 10, 0), true}},
+         at(1, 12, 0, 0),
+         {at(0, 10, 30, 0, kPhaseMs), at(1, 10, 30, 0, kPhaseMs)}},
+        {"OneReadingADayBackDoesNotRingEarly",
+         hms(10, 30),
+         at(0, 10, 29, 0, kPhaseMs),
+         {{at(1, 0, 10, 0, kPhaseMs), at(0, 23, 50, 0), true}},
+         at(1, 12, 0, 0),
+         {at(0, 10, 30, 0, kPhaseMs), at(1, 10, 30, 0, kPhaseMs)}},
+        // The clock set back before the alarm, the one tick then reading hours ahead, and the
+        // clock set on to the alarm second: that tick must not leave the alarm rung.
+        {"SetBackAWildReadingThenForwardToTheAlarmRings",
+         hms(12, 0),
+         at(0, 11, 59, 0, kPhaseMs),
+         {{at(0, 12, 0, 1, kPhaseMs), at(0, 11, 59, 55, kPhaseMs)},
+          {at(0, 11, 59, 55, kPhaseMs), at(0, 20, 40, 20), true},
+          {at(0, 11, 59, 56, kPhaseMs), at(0, 12, 0, 0, kPhaseMs)}},
+         at(0, 12, 10, 0),
+         {at(0, 12, 0, 0, kPhaseMs), confirmed(at(0, 12, 0, 0, kPhaseMs))}},
     };
     for (const JumpRow &row : rows) {
         SCOPED_TRACE(row.name);
@@ -260,12 +349,19 @@ TEST(Tick, RingsAsTheReadTimeSaysAcrossClockJumps)
         Window w;
         w.gAlarmTime = row.alarm;
         w.ms = row.start;
-        for (const ClockJump &jump : row.jumps) {
-            w.runUntil(jump.when, steps);
-            w.ms = jump.to;
-            // The first tick after the jump shows the time it reads, whatever came before.
+        for (auto jump = row.jumps.begin(); jump != row.jumps.end(); ++jump) {
+            w.runUntil(jump->when, steps);
+            if (jump->once) {
+                w.wild = jump->to;
+                w.step();
+                continue;
+            }
+            w.ms = jump->to;
+            if (const auto next = jump + 1; next != row.jumps.end() && next->when == jump->to)
+                continue; // the first tick after the step is the next row's
+            // The first tick after the jump, once confirmed, shows the time it reads.
             w.step();
-            EXPECT_EQ(w.lblTime, toText(TimeValue::ofDay(jump.to / 1000)));
+            EXPECT_EQ(w.lblTime, toText(TimeValue::ofDay(jump->to / 1000)));
         }
         w.runUntil(row.end, steps);
 
@@ -365,14 +461,15 @@ TEST(Tick, RearmedAlarmWhoseTimeHasPassedRingsAtTheNextTick)
 TEST(Tick, TickInTheDisplayedSecondDoesNothing)
 {
     ClockTick tick;
+    const ClockReading at0730{at(0, 7, 30, 0), 0};
     const TickActions none;
-    EXPECT_EQ(tick.decide(hms(7, 30), u"07:30:00", false, hms(7, 30)), none);
-    EXPECT_EQ(tick.decide(hms(7, 30), u"07:30:00", true, hms(7, 30)), none);
+    EXPECT_EQ(tick.decide(at0730, u"07:30:00", false, hms(7, 30)), none);
+    EXPECT_EQ(tick.decide(at0730, u"07:30:00", true, hms(7, 30)), none);
 
     TickActions ringing;
     ringing.ring = true;
     ringing.clockText = u"07:30:00"_s;
-    EXPECT_EQ(tick.decide(hms(7, 30), u"07:29:59", false, hms(7, 30)), ringing);
+    EXPECT_EQ(tick.decide(at0730, u"07:29:59", false, hms(7, 30)), ringing);
 }
 
 } // namespace

@@ -290,6 +290,17 @@ TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheAttention)
     EXPECT_EQ(timeUpWindow(), nullptr);
     const QList<frmTimeUp *> readied = timeUpWindows();
 
+    // A reading far from the last is not acted on until another confirms it, at once.
+    auto *timer = child<WallClockTimer>(form.get(), "Timer1");
+    clock.advance(500);
+    timer->setEnabled(true); // armed for 10:30:00.002, half a second away
+    clock.jump(14, 0, 0);
+    emit timer->timeout();
+    EXPECT_EQ(timeUpWindow(), nullptr);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("01秒 前 【会議】"));
+    EXPECT_LE(timer->remainingTime(), WallClockTimer::kSoonMsecs);
+    clock.jump(10, 29, 59, 500);
+
     tickAt(10, 30, 0);
     frmTimeUp *timeUp = timeUpWindow();
     ASSERT_NE(timeUp, nullptr);

@@ -67,4 +67,23 @@ TEST(WallClockTimer, TicksOnlyWhileEnabled)
     }
 }
 
+// A tick asked for soon comes then, off the grid, and the next is on the grid again; disabled,
+// the timer takes no such request.
+TEST(WallClockTimer, TickSoonTicksOnceThenKeepsToTheGrid)
+{
+    FakeClock clock;
+    clock.set(10, 0, 0, 200);
+    WallClockTimer timer(clock, 1000);
+    QSignalSpy ticks(&timer, &WallClockTimer::timeout);
+    timer.tickSoon();
+    EXPECT_FALSE(timer.isEnabled());
+
+    timer.setEnabled(true);
+    timer.tickSoon();
+    EXPECT_LE(timer.remainingTime(), WallClockTimer::kSoonMsecs);
+    ASSERT_TRUE(ticks.wait(5000));
+    EXPECT_EQ(ticks.count(), 1);
+    EXPECT_GE(timer.remainingTime(), 700) << "armed for 10:00:01.002 again";
+}
+
 } // namespace
