@@ -12,11 +12,40 @@ e2e_name=${e2e_name:-e2e}
 say() { echo "$e2e_name: $*"; }
 fail() {
     echo "$e2e_name: FAIL: $*" >&2
-    # What the screen showed, for the one reading the failure.
+    # What the screen showed and what the program was doing, for the one reading the failure.
     [ -n "${DISPLAY:-}" ] && import -window root "$PWD/$e2e_name-failure.png" 2>/dev/null &&
         echo "$e2e_name: the screen at the failure: $PWD/$e2e_name-failure.png" >&2
-    [ -s "$work/app.log" ] && tail -n 60 "$work/app.log" | sed "s/^/$e2e_name: program: /" >&2
+    # Not in a pipeline: a subshell could not collect the program's exit status.
+    program_state >"$work/state" 2>&1 || true
+    sed "s/^/$e2e_name: /" "$work/state" >&2
     exit 1
+}
+# program_state: whether the program runs, and if so what each of its threads waits in (and
+# their stacks, where gdb may attach), or else how it ended; then the end of its output, which
+# has a line for each ring decision.
+program_state() {
+    local task status
+    if [ -z "${app:-}" ]; then
+        echo "the program was not started"
+    elif alive; then
+        echo "the program runs (pid $app); its threads:"
+        for task in /proc/"$app"/task/*; do
+            echo "  $(cat "$task/comm" 2>/dev/null) state $(cut -d' ' -f3 "$task/stat" 2>/dev/null)" \
+                "waiting in $(cat "$task/wchan" 2>/dev/null)"
+        done
+        command -v gdb >/dev/null &&
+            timeout 20 gdb -p "$app" -batch -ex "thread apply all bt 12" 2>/dev/null |
+            grep -E '^(Thread|#)' | sed 's/^/  gdb: /'
+    else
+        status=0
+        wait "$app" 2>/dev/null || status=$?
+        if [ "$status" -gt 128 ]; then
+            echo "the program has ended, killed by SIG$(kill -l "$status" 2>/dev/null || echo "$status")"
+        else
+            echo "the program has ended with status $status"
+        fi
+    fi
+    [ -s "$work/app.log" ] && tail -n 60 "$work/app.log" | sed 's/^/program: /'
 }
 
 # need_tools TOOL...: the commands, and libfaketime when named as such.
@@ -136,12 +165,16 @@ heard_as() {
 start_program() {
     local clock_env
     mapfile -t clock_env < <(program_env "$clock_file")
+    # Its log says what each tick decided (qCDebug), at what time by its own clock.
     env "${clock_env[@]}" PULSE_SERVER="$pulse_server" PULSE_CLIENTCONFIG="$work/pulse-client.conf" \
+        QT_LOGGING_RULES="alarmclock.*.debug=true" \
+        QT_MESSAGE_PATTERN="%{time hh:mm:ss.zzz} %{category}: %{message}" \
         "$@" "${program:-$bin}" >"$work/app.log" 2>&1 &
     app=$!
     pids+=("$app")
 }
-alive() { kill -0 "$app" 2>/dev/null; }
+# Not once it has ended, though this shell has not collected its status yet.
+alive() { kill -0 "$app" 2>/dev/null && ! grep -qs '^State:.*zombie' "/proc/$app/status"; }
 window_appears() { alive && find_window "$1" >/dev/null; }
 # wait_main_window: waits for the main window and sets $main.
 wait_main_window() {
