@@ -6,7 +6,7 @@ BUILD_FUZZ := build/fuzz
 BUILD_PACKAGE := build/package
 FUZZ_SECONDS ?= 20
 
-.PHONY: all build run display-check test deps deps-test fuzz fuzz-smoke format install clean bench package package-test deps-package
+.PHONY: all build run display-check test build-test soak deps deps-test fuzz fuzz-smoke format install clean bench package package-test deps-package
 
 all: build
 
@@ -28,10 +28,21 @@ display-check:
 	@$(if $(DISPLAY)$(WAYLAND_DISPLAY),,$(error make run: no display to show the clock on (neither DISPLAY nor WAYLAND_DISPLAY is set)))
 
 # Warnings are errors and every test runs under AddressSanitizer and UBSan.
-test: deps-test fuzz-smoke
+test: fuzz-smoke build-test
+	@cd $(BUILD_TEST) && ctest -j $(JOBS) --output-on-failure --timeout 300
+
+build-test: deps-test
 	@cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=Debug -DALARM_SANITIZE=ON -DALARM_WERROR=ON >/dev/null
 	@cmake --build $(BUILD_TEST) -j $(JOBS)
-	@cd $(BUILD_TEST) && ctest -j $(JOBS) --output-on-failure --timeout 300
+
+# The long end-to-end run again and again, until it fails or has passed SOAK_RUNS times (30
+# unless told; SOAK_TESTS picks other tests by ctest's -R): a fault that shows once in a dozen
+# runs shows here. Half an hour, so not part of test.
+SOAK_RUNS ?= 30
+SOAK_TESTS ?= e2e_long_run
+soak: build-test
+	@cd $(BUILD_TEST) && ctest -R '$(SOAK_TESTS)' --repeat until-fail:$(SOAK_RUNS) \
+		--output-on-failure --timeout 300
 
 $(BUILD_FUZZ)/CMakeCache.txt:
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DALARM_FUZZ=ON -DALARM_WERROR=ON >/dev/null
