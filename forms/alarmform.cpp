@@ -130,7 +130,7 @@ AlarmForm::AlarmForm(const Clock &clock, DesktopWindows &windows, AlarmSound &so
     setWindowIcon(programIcon({32}));
     layOut(this, kLayout);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
-        centreIn(this, screen->availableGeometry());
+        m_windows.centre(this, screen->availableGeometry());
 
     Form_Load();
     Timer1->setEnabled(true);
@@ -268,7 +268,7 @@ void AlarmForm::readyTimeUp()
 {
     if (m_frmTimeUp)
         return;
-    m_frmTimeUp = new frmTimeUp(m_windows, m_sound);
+    m_frmTimeUp = new frmTimeUp(m_clock, m_windows, m_sound);
     connect(m_frmTimeUp, &QObject::destroyed, this, [this] {
         m_frmTimeUp = nullptr;
         // Not for a main window closed from its title bar: the program ends with Time UP.

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -23,30 +22,6 @@ void layOut(QWidget *form, std::span<const Control> table)
             control->adjustSize();
         }
     }
-}
-
-void centreIn(QWidget *window, const QRect &area, const QWidget *standIn, QMargins frame)
-{
-    // A framed window's frame: its outer rectangle less its client area.
-    const auto frameOf = [](const QWidget *w) {
-        const QRect outer = w->frameGeometry();
-        const QRect inner = w->geometry();
-        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                        outer.right() - inner.right(), outer.bottom() - inner.bottom());
-    };
-    if (frame.isNull())
-        frame = frameOf(window);
-    for (const QWidget *other : QApplication::topLevelWidgets()) {
-        if (!frame.isNull())
-            break;
-        if (other != window && other->isVisible() && (!standIn || other == standIn))
-            frame = frameOf(other);
-    }
-    const QSize size = window->size();
-    const QRect outer =
-        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size.grownBy(frame), area);
-    // The client area is placed, within the frame: every window manager takes that as it is.
-    window->setGeometry(QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), size));
 }
 
 // IPA P Gothic comes first because its line height is close to the Windows dialog font the

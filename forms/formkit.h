@@ -47,14 +47,6 @@ W *makeControl(QWidget *form, const char *name, Args &&...args)
     return control;
 }
 
-// Moves window so that its outer frame is centred in area: the frame the window manager said it
-// would give the window, when there is one. Otherwise, until the window manager has framed it,
-// the frame of standIn, or else of any window shown and framed already, stands in for it, as the
-// window manager decorates them much alike. Without a frame to go by, the client area is
-// centred.
-void centreIn(QWidget *window, const QRect &area, const QWidget *standIn = nullptr,
-              QMargins frame = {});
-
 // A Japanese Gothic: left to fontconfig, kana and kanji may come out in a Chinese face or as
 // empty boxes. The main window's is ＭＳ Ｐゴシック where it is installed, in bold; the dialogs'
 // is the platform's dialog font (its size and style), in the platform's family only where no

@@ -88,7 +88,7 @@ const Control kLayout[] = {{"frmSetTime", {0, 0, 3210, 1560}},    {"Label1", {24
 frmSetTime::frmSetTime(QWidget *owner, const Clock &clock, DesktopWindows &windows)
     : QDialog(owner,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_clock(clock)
+      m_clock(clock), m_windows(windows)
 {
     setObjectName(QStringLiteral("frmSetTime"));
     windows.keepOffTaskbar(this);
@@ -160,9 +160,8 @@ void frmSetTime::Form_Load()
     cmbTimeSet->setEditText(proposal);
     txtYouken->setText(gYouken);
 
-    // Over the main window, whose frame stands in for the dialog's own until it is framed.
     if (const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr)
-        centreIn(this, owner->frameGeometry(), owner);
+        m_windows.centre(this, owner->frameGeometry());
     // As a Windows dialog does: the proposal is selected, so typing replaces it.
     cmbTimeSet->setFocus();
     cmbTimeSet->lineEdit()->selectAll();

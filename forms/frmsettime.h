@@ -33,6 +33,7 @@ private:
     QString proposedTime() const;
 
     const Clock &m_clock;
+    DesktopWindows &m_windows;
     QComboBox *cmbTimeSet = nullptr;
     QLineEdit *txtYouken = nullptr;
 };

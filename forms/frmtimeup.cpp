@@ -3,6 +3,7 @@
 #include "core/alarmstate.h"
 #include "forms/formkit.h"
 #include "platform/alarmsound.h"
+#include "platform/clock.h"
 #include "platform/desktopwindows.h"
 
 #include <QGuiApplication>
@@ -25,18 +26,18 @@ const Control kLayout[] = {{"frmTimeUp", {0, 0, 2985, 1170}},
                            {"Image1", {120, 120, 480, 480}}};
 } // namespace
 
-frmTimeUp::frmTimeUp(DesktopWindows &windows, AlarmSound &sound)
+frmTimeUp::frmTimeUp(const Clock &clock, DesktopWindows &windows, AlarmSound &sound)
     // Above the other windows from the start, so that the ring only has to map it.
     : QDialog(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
-      m_windows(windows), m_sound(sound)
+      m_clock(clock), m_windows(windows), m_sound(sound)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     // Qt takes this away from owner-less tool windows. Without it, closing the main window
     // while the alarm rings would end the program under the user's hands.
     setAttribute(Qt::WA_QuitOnClose);
     setObjectName(QStringLiteral("frmTimeUp"));
-    m_windows.keepOffTaskbar(this);
+    m_windows.makeOwnerlessToolWindow(this);
     setFont(dialogFont());
 
     lblYouken = makeControl<QLabel>(this, "lblYouken", QStringLiteral("Label1"));
@@ -58,6 +59,9 @@ frmTimeUp::frmTimeUp(DesktopWindows &windows, AlarmSound &sound)
     layOut(this, kLayout);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmTimeUp::cmdOK_Click);
+    // Keys reach the button, the one control that takes the focus, or else the window.
+    cmdOK->installEventFilter(this);
+    installEventFilter(this);
 
     setWindowTitle(QStringLiteral("Time UP"));
 }
@@ -68,9 +72,19 @@ void frmTimeUp::Show()
         m_loaded = true;
         Form_Load();
     }
-    // The show completes as any window's does: it asks to be the active window, and the window
-    // manager decides. It grants that while the user works in this program, and may leave
-    // the focus where it is while the user works in another.
+    // A window that comes up by itself must not be answered by keys the user is typing into
+    // another program: while that program has the keyboard, it stays there. A full-screen window
+    // of another program, though, is kept above this one by some window managers (mutter, KWin)
+    // while it has the keyboard, so this window takes it, and lets keys pass only once the
+    // keyboard has come to rest. While the user works in this program, or in none, this window
+    // takes the keyboard and Enter answers it.
+    const DesktopWindows::Keyboard keyboard = m_windows.keyboard();
+    if (keyboard == DesktopWindows::Keyboard::Other) {
+        m_windows.showWithoutFocus(this);
+        return;
+    }
+    if (keyboard == DesktopWindows::Keyboard::OtherFullScreen)
+        m_lastStrayKey = m_clock.steadyMsecs();
     show();
     raise();
     activateWindow();
@@ -79,7 +93,7 @@ void frmTimeUp::Show()
 void frmTimeUp::Form_Load()
 {
     if (const QScreen *screen = QGuiApplication::primaryScreen())
-        centreIn(this, screen->geometry(), nullptr, m_windows.frameExtents(this));
+        m_windows.centre(this, screen->geometry());
     lblYouken->setText(gYouken.isEmpty() ? QStringLiteral("予定時間です。") : gYouken);
     m_sound.play(gSoundFile);
 }
@@ -87,6 +101,22 @@ void frmTimeUp::Form_Load()
 void frmTimeUp::cmdOK_Click()
 {
     close();
+}
+
+bool frmTimeUp::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (m_lastStrayKey && (type == QEvent::KeyPress || type == QEvent::KeyRelease ||
+                           type == QEvent::ShortcutOverride)) {
+        const qint64 now = m_clock.steadyMsecs();
+        if (now - *m_lastStrayKey < kKeysAtRestMsecs) {
+            if (type == QEvent::KeyPress)
+                m_lastStrayKey = now;
+            return true;
+        }
+        m_lastStrayKey.reset();
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 // The window has no cancel button: Esc must not close it as it would close a QDialog.
@@ -119,5 +149,5 @@ void frmTimeUp::Ready()
     winId();
     // Its frame differs from the main window's (a tool window's title bar is smaller under
     // many window managers): asked for now, it is known by the ring, which centres it by it.
-    m_windows.requestFrameExtents(this);
+    m_windows.prepareFrame(this);
 }

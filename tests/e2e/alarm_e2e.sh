@@ -114,7 +114,7 @@ while [ "$ticks" -lt 2 ]; do
 done
 [[ $overdue_title =~ ^[0-9][0-9]秒\ ｵｰﾊﾞｰ\ 【$note】$ ]] ||
     fail "the overdue title reads [$overdue_title]"
-say "overdue title [$overdue_title]; attention (urgency hint and demands-attention) held in" \
+say "overdue title [$overdue_title]; attention (demands-attention, no urgency hint) held in" \
     "$((samples - dropped)) of $samples samples over two ticks"
 [ "$dropped" -eq 0 ] || fail "the attention was not held: off in $dropped of $samples samples"
 

@@ -322,15 +322,16 @@ stop_program() {
     [ "$status" -eq 0 ] || fail "the program exited with status $status"
 }
 
-# attention_of WINDOW: on when it asks for attention the two ways panels read it (the urgency
-# hint and _NET_WM_STATE_DEMANDS_ATTENTION), off when it asks in neither, mixed otherwise.
+# attention_of WINDOW: on when it asks for attention as the panels read it, by
+# _NET_WM_STATE_DEMANDS_ATTENTION alone; off when it does not ask; "urgent" when it also (or only)
+# sets the urgency hint, which GNOME Shell would show as a second notification.
 attention_of() {
     local urgent=0 demands=0
     xprop -id "$1" WM_HINTS 2>/dev/null | grep -qi urgency && urgent=1
     state_of "$1" | grep -q _NET_WM_STATE_DEMANDS_ATTENTION && demands=1
     case $urgent$demands in
-    11) echo on ;;
+    01) echo on ;;
     00) echo off ;;
-    *) echo mixed ;;
+    *) echo urgent ;;
     esac
 }

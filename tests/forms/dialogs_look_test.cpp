@@ -49,7 +49,7 @@ protected:
     // Runs see on a loaded time-up window showing the standard message.
     void withTimeUp(const std::function<void(frmTimeUp &)> &see)
     {
-        QPointer<frmTimeUp> window = new frmTimeUp(windows, sound);
+        QPointer<frmTimeUp> window = new frmTimeUp(clock, windows, sound);
         window->Show();
         see(*window);
         delete window;
@@ -358,7 +358,7 @@ TEST_F(Look, ScreenshotOfEachDialog)
     EXPECT_TRUE(saved) << "frmSetTime.png";
 
     gYouken.clear();
-    QPointer<frmTimeUp> window = new frmTimeUp(windows, sound);
+    QPointer<frmTimeUp> window = new frmTimeUp(clock, windows, sound);
     window->Show();
     EXPECT_TRUE(saveFramed(*window, folder + "/frmTimeUp.png")) << "frmTimeUp.png";
     delete window;

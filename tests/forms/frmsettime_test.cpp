@@ -371,7 +371,9 @@ class CentreTest : public SetTimeTest, public testing::WithParamInterface<Centre
 
 TEST_P(CentreTest, CentresOverTheMainWindow)
 {
-    // The rows give outer (frame) rectangles; offscreen windows have a 2-pixel frame.
+    // The rows give outer (frame) rectangles; offscreen windows have a 2-pixel frame, and the
+    // dialog is given one too.
+    windows.frame = QMargins(2, 2, 2, 2);
     const QSize frame = owner.frameGeometry().size() - owner.size();
     ASSERT_EQ(frame, QSize(4, 4));
     owner.resize(GetParam().main.size() - frame);

@@ -24,7 +24,7 @@ protected:
     void SetUp() override
     {
         gSoundFile = QStringLiteral("/opt/アラーム/MSREMIND.WAV");
-        window = new frmTimeUp(windows, sound);
+        window = new frmTimeUp(clock, windows, sound);
     }
     void TearDown() override { delete window; }
 
@@ -68,7 +68,7 @@ TEST_F(TimeUpTest, LoadPlaysTheSoundOnceOffTheTaskbar)
     window->Show();
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(sound.played, QStringList{"/opt/アラーム/MSREMIND.WAV"});
-    EXPECT_EQ(windows.offTaskbar, QList<QWidget *>{window.data()});
+    EXPECT_EQ(windows.ownerlessTools, QList<QWidget *>{window.data()});
 }
 
 TEST_F(TimeUpTest, ShowingItAgainWhileOpenDoesNotReload)
@@ -90,7 +90,7 @@ TEST_F(TimeUpTest, EveryNewWindowLoadsAndRingsAgain)
     runDeferredDeletes();
     ASSERT_TRUE(window.isNull());
 
-    window = new frmTimeUp(windows, sound);
+    window = new frmTimeUp(clock, windows, sound);
     window->Show();
     EXPECT_EQ(sound.played.size(), 2);
 }
@@ -168,37 +168,64 @@ TEST_F(TimeUpTest, NextWindowDrawsWithTheSamePaletteAndIcon)
     runDeferredDeletes();
     ASSERT_TRUE(window.isNull());
 
-    window = new frmTimeUp(windows, sound);
+    window = new frmTimeUp(clock, windows, sound);
     window->Ready();
     window->Show();
     EXPECT_EQ(child<QPushButton>(window, "cmdOK")->palette().cacheKey(), palette);
     EXPECT_EQ(window->windowIcon().cacheKey(), icon);
 }
 
-// Before the window manager has framed it, the window borrows the frame of a window that is
-// framed already to know its outer size.
-TEST_F(TimeUpTest, IsCentredOnTheScreen)
-{
-    QWidget main;
-    main.show();
-    window->Show();
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_LE(std::abs(window->frameGeometry().center().x() - screen.center().x()), 1);
-    EXPECT_LE(std::abs(window->frameGeometry().center().y() - screen.center().y()), 1);
-}
-
-// The frame the window manager announced, asked for when the window is readied, is the one it
-// is centred by: a tool window's frame is not the main window's.
-TEST_F(TimeUpTest, IsCentredByTheFrameTheWindowManagerAnnounced)
+// Centred on the screen by the frame the window manager gives it, asked for when the window is
+// readied: a tool window's frame is not the main window's.
+TEST_F(TimeUpTest, IsCentredOnTheScreenByItsFrame)
 {
     window->Ready();
-    EXPECT_EQ(windows.frameRequested, QList<QWidget *>{window.data()});
+    EXPECT_EQ(windows.framePrepared, QList<QWidget *>{window.data()});
     windows.frame = QMargins(2, 35, 2, 3);
     window->Show();
-    const QRect outer = window->geometry().marginsAdded(windows.frame);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    ASSERT_FALSE(windows.centred.isEmpty());
+    EXPECT_EQ(windows.centred.last(), std::make_pair(static_cast<QWidget *>(window), screen));
+    const QRect outer = window->geometry().marginsAdded(windows.frame);
     EXPECT_LE(std::abs(outer.center().x() - screen.center().x()), 1);
     EXPECT_LE(std::abs(outer.center().y() - screen.center().y()), 1);
+}
+
+// --- Keys meant for another window --------------------------------------------------------
+
+// While another program has the keyboard, the ring leaves it there.
+TEST_F(TimeUpTest, ComesUpWithoutTheKeyboardWhileAnotherProgramHasIt)
+{
+    windows.keyboardAt = DesktopWindows::Keyboard::Other;
+    window->Show();
+    EXPECT_EQ(windows.shownWithoutFocus, QList<QWidget *>{window.data()});
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(sound.played.size(), 1);
+}
+
+// Over another program's full-screen window it takes the keyboard, to be seen; keys typed at
+// less than kKeysAtRestMsecs from the last are typing meant for that window, and the first
+// after a longer rest answers it. The mouse always does.
+TEST_F(TimeUpTest, OverAFullScreenWindowKeysCountOnceTheTypingHasStopped)
+{
+    windows.keyboardAt = DesktopWindows::Keyboard::OtherFullScreen;
+    window->Show();
+    EXPECT_TRUE(windows.shownWithoutFocus.isEmpty());
+    auto *ok = child<QPushButton>(window, "cmdOK");
+    for (int key = 0; key < 5; ++key) {
+        clock.advance(frmTimeUp::kKeysAtRestMsecs - 1);
+        QTest::keyClick(ok, Qt::Key_Space);
+        QTest::keyClick(ok, Qt::Key_Return);
+        QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    runDeferredDeletes();
+    ASSERT_FALSE(window.isNull()) << "typing meant for another window answered it";
+    EXPECT_TRUE(window->isVisible());
+
+    clock.advance(frmTimeUp::kKeysAtRestMsecs);
+    QTest::keyClick(ok, Qt::Key_Return);
+    runDeferredDeletes();
+    EXPECT_TRUE(window.isNull());
 }
 
 // A long note is cut, not allowed to grow the label or the window.

@@ -85,10 +85,10 @@ TEST_F(X11Services, DialogsStayOffTheTaskbarAndTheTimeUpWindowAbove)
     activate(owner.get());
     QDialog owned(owner.get(), Qt::Tool);
     QDialog readied(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint);
-    for (QDialog *dialog : {&owned, &readied}) {
-        dialog->setGeometry(QRect(120, 100, 200, 80));
-        windows.keepOffTaskbar(dialog);
-    }
+    owned.setGeometry(QRect(120, 100, 200, 80));
+    readied.setGeometry(QRect(120, 100, 200, 80));
+    windows.keepOffTaskbar(&owned);
+    windows.makeOwnerlessToolWindow(&readied);
     const xcb_window_t made = xid(&readied);
     owned.show();
     readied.show();
@@ -101,6 +101,10 @@ TEST_F(X11Services, DialogsStayOffTheTaskbarAndTheTimeUpWindowAbove)
     }
     EXPECT_EQ(xid(&readied), made) << "the native window made ahead is the one shown";
     EXPECT_TRUE(probe.hasState(made, "_NET_WM_STATE_ABOVE"));
+    // A tool window of its own: KWin hides those tied to a program that is not active.
+    EXPECT_EQ(probe.property(made, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM),
+              QList<quint32>{probe.atom("_NET_WM_WINDOW_TYPE_UTILITY")});
+    EXPECT_TRUE(probe.property(made, "WM_TRANSIENT_FOR", XCB_ATOM_WINDOW).isEmpty());
     EXPECT_GT(probe.stacking().indexOf(made), probe.stacking().indexOf(xid(owner.get())));
     EXPECT_FALSE(probe.hasState(xid(owner.get()), "_NET_WM_STATE_SKIP_TASKBAR"));
 }
@@ -121,9 +125,10 @@ TEST_P(AttentionX11, AsksForAttentionOnceAndHoldsIt)
         target->showMinimized();
         ASSERT_TRUE(settle([&] { return probe.hasState(id, "_NET_WM_STATE_HIDDEN"); }, kManageMs));
     }
+    // One way only: GNOME Shell would make a notification of each; the urgency bit never goes on.
     const auto attention = [&](bool on) {
         return settle([&] {
-            return probe.isUrgent(id) == on &&
+            return !probe.isUrgent(id) &&
                    probe.hasState(id, "_NET_WM_STATE_DEMANDS_ATTENTION") == on;
         });
     };
@@ -164,18 +169,67 @@ TEST_F(X11Services, ActivatingTheWindowEndsTheAttention)
     auto other = window(QStringLiteral("other"), QRect(400, 100, 200, 120));
     activate(other.get());
     const xcb_window_t id = xid(target.get());
+    const auto asks = [&] {
+        return probe.hasState(id, "_NET_WM_STATE_DEMANDS_ATTENTION");
+    };
     windows.setDemandsAttention(target.get(), true);
-    ASSERT_TRUE(settle([&] { return probe.isUrgent(id); }));
+    ASSERT_TRUE(settle(asks));
 
     activate(target.get());
 
-    EXPECT_TRUE(settle([&] {
-        return !probe.isUrgent(id) && !probe.hasState(id, "_NET_WM_STATE_DEMANDS_ATTENTION");
-    }));
+    EXPECT_TRUE(settle([&] { return !asks(); }));
     // The next request asks anew, once the window is in the background again.
     activate(other.get());
     windows.setDemandsAttention(target.get(), true);
-    EXPECT_TRUE(settle([&] { return probe.isUrgent(id); }));
+    EXPECT_TRUE(settle(asks));
+}
+
+// Placed before it is shown, a window's frame, as openbox then draws it, is centred; its frame
+// differs from the one openbox drew around another window (a fixed-size window has no grip).
+TEST_F(X11Services, CentresAWindowByTheFrameTheWindowManagerWillDraw)
+{
+    auto other = window(QStringLiteral("other"), QRect(0, 0, 300, 200));
+    QWidget placed;
+    placed.setFixedSize(236, 119);
+    const QRect area(100, 50, 800, 600);
+    windows.centre(&placed, area);
+    placed.show();
+    const xcb_window_t id = xid(&placed);
+    ASSERT_TRUE(settle([&] { return probe.stacking().contains(id); }, kManageMs));
+    const QList<quint32> extents = probe.property(id, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL);
+    ASSERT_EQ(extents.size(), 4);
+    const QRect frame = probe.geometry(id).adjusted(-int(extents[0]), -int(extents[2]),
+                                                    int(extents[1]), int(extents[3]));
+    EXPECT_LE(std::abs(frame.center().x() - area.center().x()), 1) << frame.x();
+    EXPECT_LE(std::abs(frame.center().y() - area.center().y()), 1) << frame.y();
+}
+
+// While another program's window has the keyboard, a window shown without focus leaves it
+// there and still comes up above; a full-screen one is told apart.
+TEST_F(X11Services, ShowsAWindowWithoutTakingTheKeyboardFromAnother)
+{
+    XProbe otherProgram{qgetenv("DISPLAY")};
+    const xcb_window_t typing = otherProgram.createWindow(QRect(50, 50, 400, 300));
+    ASSERT_TRUE(settle([&] { return probe.stacking().contains(typing); }, kManageMs));
+    otherProgram.activate(typing);
+    ASSERT_TRUE(settle([&] { return probe.activeWindow() == typing; }));
+    EXPECT_EQ(windows.keyboard(), DesktopWindows::Keyboard::Other);
+
+    QDialog ringing(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint);
+    ringing.setGeometry(QRect(120, 100, 200, 80));
+    windows.showWithoutFocus(&ringing);
+    const xcb_window_t id = xid(&ringing);
+    ASSERT_TRUE(settle([&] { return probe.stacking().contains(id); }, kManageMs));
+    settledChanges();
+    EXPECT_EQ(probe.activeWindow(), typing);
+    EXPECT_GT(probe.stacking().indexOf(id), probe.stacking().indexOf(typing));
+
+    otherProgram.setFullScreen(typing);
+    ASSERT_TRUE(settle([&] { return probe.hasState(typing, "_NET_WM_STATE_FULLSCREEN"); }));
+    EXPECT_EQ(windows.keyboard(), DesktopWindows::Keyboard::OtherFullScreen);
+    ringing.activateWindow();
+    ASSERT_TRUE(settle([&] { return probe.activeWindow() == id; }));
+    EXPECT_EQ(windows.keyboard(), DesktopWindows::Keyboard::Ours);
 }
 
 } // namespace
