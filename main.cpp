@@ -1,4 +1,4 @@
-#include "forms/alarmform.h"
+#include "forms/alarmwindow.h"
 #include "forms/formkit.h"
 #include "platform/alarmsound.h"
 #include "platform/clock.h"
@@ -6,7 +6,7 @@
 #include "platform/startup.h"
 
 #include <QApplication>
-#include <QIcon>
+#include <QDir>
 
 #include <cstdio>
 #include <memory>
@@ -21,19 +21,18 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     display.reset();
-    // No display name: Qt would append it to every window title, and the minimised
-    // countdown is the whole title.
+    // No display name: Qt would append it to the title, and the countdown is the whole title.
     QApplication::setApplicationName(QStringLiteral("alarm-clock"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.alarmclock.AlarmClock"));
-    QIcon icon = QIcon::fromTheme(QStringLiteral("io.github.alarmclock.AlarmClock"));
-    if (icon.isNull())
-        icon = programIcon({16, 32, 48, 64, 128, 256});
-    QApplication::setWindowIcon(icon);
+    QApplication::setWindowIcon(programIcon());
 
     SystemClock clock;
     EwmhWindows windows;
     CanberraSound sound;
-    AlarmForm form(clock, windows, sound);
-    form.show();
+    // The alarm's sound lies next to the program.
+    AlarmWindow window(
+        clock, windows, sound,
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("MSREMIND.WAV")));
+    window.show();
     return QApplication::exec();
 }

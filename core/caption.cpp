@@ -1,22 +1,16 @@
 #include "core/caption.h"
 
-#include "core/timetext.h"
+#include <cstdlib>
 
-std::optional<QString> countdownCaption(TimeValue now, const AlarmValue &alarm,
-                                        const QString &youken)
+QString countdownCaption(QTime now, QTime alarm, const QString &note)
 {
-    // No alarm, or an entry that was rejected: there is no distance to show.
-    const std::optional<TimeValue> alarmTime = alarm.time();
-    if (!alarmTime)
-        return std::nullopt;
-
-    static const TimeValue oneMinute = *convert(u"00:01");
-    const TimeValue remain = distance(now, *alarmTime);
-    // The distance left or overdue, then which of the two.
-    QString caption = remain < oneMinute ? format(remain, TimeFormat::Ss) + QStringLiteral("秒")
-                                         : format(remain, TimeFormat::ShortTime);
-    caption += nowAtOrBefore(now, *alarmTime) ? QStringLiteral(" 前") : QStringLiteral(" ｵｰﾊﾞｰ");
-    if (!youken.isEmpty())
-        caption += QStringLiteral(" 【") + youken + QStringLiteral("】");
+    // Both are times of day, so the distance between them is one too, under a day.
+    const int ahead = now.secsTo(alarm);
+    const int distance = std::abs(ahead);
+    QString caption = distance < 60 ? QStringLiteral("%1秒").arg(distance, 2, 10, QLatin1Char('0'))
+                                    : QTime(0, 0).addSecs(distance).toString(u"HH:mm");
+    caption += ahead >= 0 ? QStringLiteral(" 前") : QStringLiteral(" ｵｰﾊﾞｰ");
+    if (!note.isEmpty())
+        caption += QStringLiteral(" 【") + note + QStringLiteral("】");
     return caption;
 }

@@ -1,12 +1,8 @@
 #pragma once
 
-#include "core/alarmvalue.h"
-
 #include <QString>
+#include <QTime>
 
-#include <optional>
-
-// The minimised window's caption: a countdown to the alarm or the time it is overdue, then the
-// note. Nullopt to leave the caption as it is (no alarm, or a rejected entry).
-std::optional<QString> countdownCaption(TimeValue now, const AlarmValue &alarm,
-                                        const QString &youken);
+// The minimised window's title: the time left until the alarm, or how long it is overdue, then
+// the note.
+QString countdownCaption(QTime now, QTime alarm, const QString &note);

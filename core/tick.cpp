@@ -1,33 +1,20 @@
 #include "core/tick.h"
 
-#include "core/timetext.h"
+#include "core/tickschedule.h"
 
 #include <cstdlib>
 
 namespace {
 
-constexpr int kHalfDay = TimeValue::kSecondsPerDay / 2;
 constexpr qint64 kDayMs = 86'400'000;
-// How far a reading may stray from the time the steady clock says has passed: the two are read
-// a moment apart, and the wall clock is slewed by the network now and then.
+// How far a reading may stray from the steady clock's time: the wall clock is slewed at times.
 constexpr qint64 kStrayMs = 1000;
-
-// a - b on the 24-hour circle, in [-12 h, 12 h).
-qint64 circleDiff(qint64 a, qint64 b)
-{
-    qint64 d = (a - b) % kDayMs;
-    if (d < -kDayMs / 2)
-        d += kDayMs;
-    else if (d >= kDayMs / 2)
-        d -= kDayMs;
-    return d;
-}
 
 bool follows(const ClockReading &later, const ClockReading &earlier)
 {
     const qint64 passed = later.steadyMsecs - earlier.steadyMsecs;
-    return std::abs(circleDiff(later.msecsSinceMidnight, earlier.msecsSinceMidnight + passed)) <=
-           kStrayMs;
+    return std::abs(TickSchedule::msecsBetween(later.msecsSinceMidnight,
+                                               earlier.msecsSinceMidnight + passed)) <= kStrayMs;
 }
 
 } // namespace
@@ -37,16 +24,15 @@ bool ClockTick::believable(const ClockReading &reading) const
     return !m_last || follows(reading, *m_last) || (m_jumped && follows(reading, *m_jumped));
 }
 
-TickActions ClockTick::decide(const ClockReading &reading, QStringView lblTime, bool minimised,
-                              const AlarmValue &alarm)
+TickActions ClockTick::decide(const ClockReading &reading, QStringView clockLabel, bool minimised,
+                              std::optional<QTime> alarm)
 {
     TickActions actions;
-    const TimeValue now = TimeValue::ofDay(reading.msecsSinceMidnight / 1000);
+    const QTime now = QTime::fromMSecsSinceStartOfDay(reading.msecsSinceMidnight / 1000 * 1000);
 
-    // The clock label remembers the last second shown: a tick in that same second does
-    // nothing. While minimised the label is not updated, so nearly every tick gets through.
-    QString nowText = toText(now);
-    if (lblTime == nowText)
+    // A tick in the second the clock label shows does nothing (minimised, the label stays).
+    QString nowText = now.toString(u"HH:mm:ss");
+    if (clockLabel == nowText)
         return actions;
 
     if (!believable(reading)) {
@@ -59,22 +45,23 @@ TickActions ClockTick::decide(const ClockReading &reading, QStringView lblTime, 
     // The alarm is armed again by a tick before its time (after midnight, or after the clock
     // was set back), and by the first tick of a new day: an alarm at 00:00 has no time of day
     // before it. A clock set back by less than half a day (the autumn change) starts no new day.
-    // An alarm held as text is never reached and always lies ahead: it never rings.
-    const bool newDay = m_last && m_last->msecsSinceMidnight / 1000 - now.seconds() > kHalfDay;
+    // Without an alarm nothing rings, and nothing is left rung.
+    const bool newDay =
+        m_last && m_last->msecsSinceMidnight - reading.msecsSinceMidnight > kDayMs / 2;
     m_last = reading;
-    if (newDay || nowBefore(now, alarm)) {
+    if (newDay || !alarm || now < *alarm) {
         // The attention the overdue alarm asked for ends with it.
-        actions.endAttention = m_blnRang;
-        m_blnRang = false;
+        actions.endAttention = m_rang;
+        m_rang = false;
     }
-    if (nowAtOrAfter(now, alarm) && !m_blnRang) {
+    if (alarm && now >= *alarm && !m_rang) {
         actions.ring = true;
-        m_blnRang = true;
+        m_rang = true;
     }
 
     if (minimised) {
         actions.refreshCaption = true;
-        actions.demandAttention = nowAfter(now, alarm);
+        actions.demandAttention = alarm && now > *alarm;
     } else {
         actions.clockText = std::move(nowText);
     }

@@ -1,14 +1,13 @@
 #pragma once
 
-#include "core/alarmvalue.h"
-
 #include <QString>
 #include <QStringView>
+#include <QTime>
 
 #include <optional>
 
-// One reading of the clock: the local time of day, and a steady clock that only ever runs on
-// (from any origin), which tells how much time really passed between two readings.
+// One reading of the clock: the local time of day, and a steady clock (from any origin) that
+// tells how much time really passed between two readings.
 struct ClockReading
 {
     qint64 msecsSinceMidnight = 0;
@@ -31,26 +30,25 @@ struct TickActions
 // What the main window's clock does on each tick: whether the alarm rings or is armed again,
 // and what is shown. Owns the rung flag.
 //
-// A reading that does not follow from the last one by the time that really passed is believed
-// only when the next one, a moment later, follows from it: the clock was set, and the tick
-// goes by what it now reads. Otherwise that one reading was wrong (a clock source can hand out a
-// wild value now and then), and acted on it would ring early, or ring twice by arming the alarm
-// again. So a single wild reading is never acted on, and a real step of the clock is a moment
-// late.
+// A reading that does not follow from the last by the time that really passed is acted on only
+// once the next, a moment later, follows from it: the clock was set. Otherwise it was one wild
+// reading (a clock source hands one out now and then), which would ring early, or ring twice by
+// arming the alarm again.
 class ClockTick
 {
 public:
-    TickActions decide(const ClockReading &reading, QStringView lblTime, bool minimised,
-                       const AlarmValue &alarm);
+    TickActions decide(const ClockReading &reading, QStringView clockLabel, bool minimised,
+                       std::optional<QTime> alarm);
 
     // A newly accepted alarm rings at the next tick when its time has passed today, even if
     // the alarm rang today already.
-    void rearm() { m_blnRang = false; }
+    void rearm() { m_rang = false; }
 
 private:
     bool believable(const ClockReading &reading) const;
 
-    bool m_blnRang = false;
+    // The alarm has rung and is not armed again yet.
+    bool m_rang = false;
     // The reading of the last tick that got past the clock label's second and was believed.
     std::optional<ClockReading> m_last;
     // A reading that jumped from m_last, waiting for the next one to confirm it.

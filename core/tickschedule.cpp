@@ -3,24 +3,20 @@
 #include <algorithm>
 
 namespace {
-
 constexpr qint64 kDay = 86'400'000;
+}
 
-// now - due on the 24-hour circle, in [-12 h, 12 h): negative when the wake-up came before
-// the tick it was armed for, also across midnight.
-qint64 msecsPastDue(qint64 now, qint64 due)
+namespace TickSchedule {
+
+qint64 msecsBetween(qint64 a, qint64 b)
 {
-    qint64 d = (now - due) % kDay;
+    qint64 d = (a - b) % kDay;
     if (d < -kDay / 2)
         d += kDay;
     else if (d >= kDay / 2)
         d -= kDay;
     return d;
 }
-
-} // namespace
-
-namespace TickSchedule {
 
 qint64 msecsToNextTick(qint64 now, int interval, int margin)
 {
@@ -37,7 +33,7 @@ qint64 msecsToNextTick(qint64 now, int interval, int margin)
 
 bool shouldTick(qint64 now, qint64 due, int interval)
 {
-    const qint64 late = msecsPastDue(now, due);
+    const qint64 late = msecsBetween(now, due);
     return late >= 0 || late <= -std::max(interval, 1);
 }
 

@@ -24,8 +24,8 @@ void layOut(QWidget *form, std::span<const Control> table)
     }
 }
 
-// IPA P Gothic comes first because its line height is close to the Windows dialog font the
-// layouts were measured with; Noto Sans CJK JP stands in where it is missing.
+// IPA P Gothic comes first: its lines are low enough for the captions to fit the controls' heights
+// in the layouts' twips, which Noto Sans CJK JP's taller lines only just do where it stands in.
 static const QStringList kJapaneseGothic = {QStringLiteral("IPAPGothic"),
                                             QStringLiteral("Noto Sans CJK JP")};
 
@@ -76,10 +76,10 @@ QColor readableWith(const QColor &fixed, const QColor &colour, const QColor &ins
     return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05) >= 4.5 ? colour : instead;
 }
 
-QIcon programIcon(std::initializer_list<int> sizes)
+const QIcon &programIcon()
 {
-    QIcon icon;
-    for (int size : sizes)
-        icon.addFile(QStringLiteral(":/icons/alarm-clock-%1.png").arg(size));
+    // One icon for the whole run: Qt caches an icon's pictures by the icon, and a new one would
+    // leave another set behind each time.
+    static const QIcon icon(QStringLiteral(":/icons/alarm-clock-32.png"));
     return icon;
 }

@@ -5,15 +5,10 @@
 #include <QRect>
 #include <QWidget>
 
-#include <initializer_list>
 #include <span>
 #include <utility>
 
-// What the three windows share: layouts in twips, centring, the Japanese font, label colours
-// and the program's icon.
-
-// Layouts are measured in twips; 15 twips make one device-independent pixel at 96 dpi.
-// One rounding rule for every conversion: to the nearest pixel.
+// 15 twips make one device-independent pixel at 96 dpi; every conversion rounds to the nearest.
 constexpr int twipsToPx(int twips)
 {
     return (twips + 7) / 15;
@@ -28,9 +23,8 @@ struct TwipsRect
     }
 };
 
-// One row of a form's table: the form itself with its fixed client area, or one of its controls
-// by its object name with its place. A control with no width sizes itself to its text; only its
-// position is fixed.
+// One row of a form's table: the form's fixed client area, or a control's place by its object
+// name; a control with no width sizes itself to its text.
 struct Control
 {
     const char *name;
@@ -47,20 +41,17 @@ W *makeControl(QWidget *form, const char *name, Args &&...args)
     return control;
 }
 
-// A Japanese Gothic: left to fontconfig, kana and kanji may come out in a Chinese face or as
-// empty boxes. The main window's is ＭＳ Ｐゴシック where it is installed, in bold; the dialogs'
-// is the platform's dialog font (its size and style), in the platform's family only where no
-// Japanese Gothic is installed.
+// A Japanese Gothic, or fontconfig may pick a Chinese face: the main window's is ＭＳ Ｐゴシック
+// where installed, in bold; the dialogs' is the platform's dialog font in a Japanese family.
 QFont gothicFont(qreal points);
 QFont dialogFont();
 
 // Text and background colours of a control that fills its background (a label).
 void setColours(QWidget *control, const QColor &text, const QColor &background);
 
-// colour when it stands far enough from fixed for a text in the one to read on the other (WCAG
-// AA: a contrast of at least 4.5:1), instead otherwise. For a colour of the user's scheme that
-// meets one of the program's own.
+// colour when a text in the one reads on the other, fixed (WCAG AA: at least 4.5:1), instead
+// otherwise: a colour of the user's scheme meeting one of the program's.
 QColor readableWith(const QColor &fixed, const QColor &colour, const QColor &instead);
 
-// The program's icon in the given sizes, from its resources.
-QIcon programIcon(std::initializer_list<int> sizes);
+// The program's icon, every window's: a 32-pixel image, which panels scale as they need.
+const QIcon &programIcon();

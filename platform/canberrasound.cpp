@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QTemporaryFile>
 #include <QThread>
 
@@ -17,17 +18,18 @@
 #include <optional>
 #include <thread>
 
+Q_LOGGING_CATEGORY(lcSound, "alarmclock.sound", QtWarningMsg)
+
 namespace {
 
 // One id for all our sounds, so that a new one can stop the one still playing.
 constexpr uint32_t kSoundId = 1;
 // The freedesktop sound theme's name for an alarm clock's sound.
 constexpr char kThemeSound[] = "alarm-clock-elapsed";
-// Not libcanberra's "event": the sound server keeps one volume for all event sounds (the
-// desktop's "system sounds"), which users turn down or mute to silence clicks and bells.
+// Not "event": users turn the event sounds' volume down or off to silence clicks and bells.
 constexpr char kMediaRole[] = "alarm";
-// A thread still busy after this (connecting to a server that does not answer, reading from a
-// disk that hangs) is left to the end of the process rather than holding up the quit.
+// A thread still busy after this (a server that does not answer, a disk that hangs) is left to
+// the end of the process rather than holding up the quit.
 constexpr int kJoinTimeoutMs = 3000;
 
 // On the sound server's thread, once for every sound that started.
@@ -58,8 +60,7 @@ public:
         m_wake.notify_one();
     }
 
-    // False when the thread is still busy after the bound: it is then detached and keeps
-    // this object.
+    // False when the thread is still busy after the bound: it is detached and keeps this object.
     bool stop()
     {
         {
@@ -67,15 +68,14 @@ public:
             m_stopping = true;
             m_wake.notify_one();
         }
-        // Polled: a timed wait on a condition variable misreads its deadline when the clock
-        // is shifted by libfaketime, as the end-to-end tests and the benchmark do.
+        // Polled: a timed wait misreads its deadline under libfaketime (the tests, the benchmark).
         QElapsedTimer waited;
         waited.start();
         while (!m_done && waited.elapsed() < kJoinTimeoutMs)
             QThread::msleep(1);
         if (m_done)
             return true;
-        qWarning("The sound thread did not end in time");
+        qCWarning(lcSound) << "The sound thread did not end in time";
         m_thread.detach();
         return false;
     }
@@ -109,15 +109,19 @@ private:
     {
         if (m_context)
             return true;
-        if (ca_context_create(&m_context) != CA_SUCCESS)
-            return false;
-        // The sound server shows these in its mixer; the id is the desktop entry's name, and
-        // the icon is named after it.
-        ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, "ｱﾗｰﾑ時計",
-                                CA_PROP_APPLICATION_ID, m_appId.constData(),
-                                CA_PROP_APPLICATION_ICON_NAME, m_appId.constData(), nullptr);
-        if (ca_context_open(m_context) == CA_SUCCESS)
+        int result = ca_context_create(&m_context);
+        if (result == CA_SUCCESS) {
+            // For the mixer: the id is the desktop entry's name, and the icon's.
+            ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, "ｱﾗｰﾑ時計",
+                                    CA_PROP_APPLICATION_ID, m_appId.constData(),
+                                    CA_PROP_APPLICATION_ICON_NAME, m_appId.constData(), nullptr);
+            result = ca_context_open(m_context);
+        }
+        if (result == CA_SUCCESS) {
+            qCDebug(lcSound) << "Connected to the sound server";
             return true;
+        }
+        qCWarning(lcSound) << "No sound server to play the alarm on:" << ca_strerror(result);
         disconnect();
         return false;
     }
@@ -131,8 +135,7 @@ private:
     void play(const QString &path)
     {
         int result = CA_ERROR_STATE;
-        // A server that has gone away since the last sound fails every try; a new connection
-        // then gets one more.
+        // A server gone since the last sound fails every try; a new connection gets one more.
         for (int attempt = 0; attempt < 2 && result < 0; ++attempt) {
             if (attempt > 0)
                 disconnect();
@@ -141,19 +144,27 @@ private:
             ca_context_cancel(m_context, kSoundId);
             result = playFile(path);
             if (result < 0) {
+                qCWarning(lcSound) << "Cannot play" << path << "(" << ca_strerror(result)
+                                   << "); the sound theme's alarm sound instead";
                 result = start(CA_PROP_EVENT_ID, kThemeSound);
-                if (result == CA_ERROR_NOTFOUND)
+                if (result == CA_ERROR_NOTFOUND) {
+                    qCWarning(lcSound) << "The sound theme has no" << kThemeSound
+                                       << "; the program's own chime instead";
                     result = start(CA_PROP_MEDIA_FILENAME, chimePath());
+                }
             }
         }
-        if (result < 0)
+        if (result < 0) {
+            qCWarning(lcSound) << "The alarm made no sound:" << ca_strerror(result);
             --sounds;
+        } else {
+            qCDebug(lcSound) << "Playing the alarm sound";
+        }
     }
 
     int playFile(const QString &file)
     {
-        // libcanberra opens the file itself, and open() waits on a FIFO until someone writes
-        // to it: only a regular file is handed over.
+        // libcanberra's open() would wait on a FIFO for a writer: only a regular file goes.
         if (!QFileInfo(file).isFile())
             return CA_ERROR_NOTFOUND;
         return start(CA_PROP_MEDIA_FILENAME, QFile::encodeName(file));

@@ -12,12 +12,15 @@ public:
     // Local time of day in milliseconds since midnight, 0..86'399'999.
     virtual qint64 msecsSinceMidnight() const = 0;
 
-    // A clock that only ever runs on, in milliseconds from any origin: how much time passed
-    // between two readings, whatever the wall clock did meanwhile.
+    // Milliseconds on a clock that only runs on, from any origin.
     virtual qint64 steadyMsecs() const = 0;
 
-    // The local time of day in whole seconds, 0..86399.
-    int secondsOfDay() const { return static_cast<int>(msecsSinceMidnight() / 1000); }
+    // The local time of day in whole seconds.
+    QTime timeOfDay() const
+    {
+        return QTime::fromMSecsSinceStartOfDay(
+            static_cast<int>(msecsSinceMidnight() / 1000 * 1000));
+    }
 };
 
 // Reads the system clock in local time.

@@ -9,35 +9,30 @@
 
 class QWidget;
 
-// How the program's windows stand on the desktop where Qt's window flags do not reach. Behind an
-// interface so that window tests can count the requests without an X server.
+// How the program's windows stand on the desktop where Qt's window flags do not reach.
 class DesktopWindows
 {
 public:
-    // Who has the keyboard as the desktop tells it: one of this program's windows, nobody,
-    // another program's window, or another program's full-screen window (which some window
-    // managers keep even above windows kept above, while it has the keyboard).
+    // Who has the keyboard: a window of this program, nobody, or another program's window,
+    // which may be full screen.
     enum class Keyboard { Ours, Nobody, Other, OtherFullScreen };
 
     virtual ~DesktopWindows() = default;
 
     // Keeps a dialog off the taskbar whenever it is shown.
     virtual void keepOffTaskbar(QWidget *window) = 0;
-    // Makes a window that has no owner, not shown yet, a tool window of its own, off the taskbar.
-    // A Qt::Tool window is tied to the program's other windows, and KWin hides such windows
-    // while another program is active.
+    // Makes a window that has no owner, not shown yet, a tool window of its own (not tied to the
+    // program's other windows, which KWin hides while another program is active), off the
+    // taskbar.
     virtual void makeOwnerlessToolWindow(QWidget *window) = 0;
 
-    // Asks for the user's attention (the panel blinks or highlights the taskbar entry, as it
-    // likes) and holds it until the window is activated or restored, or until it is set off.
-    // Asking again while it is held changes nothing.
+    // Asks for the user's attention (the panel shows it as it likes) and holds it until the
+    // window is activated or restored, or until it is set off.
     virtual void setDemandsAttention(QWidget *window, bool on) = 0;
 
-    // Asks the window manager now which frame it will put around a window shown later, so that
-    // centre() has the answer at hand then.
+    // Asks now which frame a window shown later will get, for centre() to have the answer.
     virtual void prepareFrame(QWidget *window) = 0;
-    // Places a window about to be shown so that its frame, as the window manager will draw it,
-    // is centred in area.
+    // Places a window about to be shown so that its frame, as drawn, is centred in area.
     virtual void centre(QWidget *window, const QRect &area) = 0;
 
     virtual Keyboard keyboard() = 0;
@@ -68,8 +63,7 @@ protected:
     bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override;
 
 private:
-    // A window placed by a frame that was not its own, to be placed again by its own as soon as
-    // the window manager tells it.
+    // Windows placed by a frame not their own, to be placed again once their own is known.
     struct Pending
     {
         QPointer<QWidget> window;

@@ -24,24 +24,17 @@ namespace {
 constexpr char kOffTaskbar[] = "alarmOffTaskbar";
 constexpr char kUtility[] = "alarmUtility";
 constexpr char kAttention[] = "alarmAttention";
-constexpr char kFrameAsked[] = "alarmFrameAsked";
 
-// How long centre() waits for a window manager that says it answers questions about frames.
-// Openbox answers within a few milliseconds; metacity and mutter, the first time, within 60
-// and 160.
+// How long centre() waits for the window manager's answer: openbox's comes within a few
+// milliseconds, metacity's and mutter's first within 60 and 160.
 constexpr int kFrameAnswerMs = 500;
 
 template <typename T> using Reply = QScopedPointer<T, QScopedPointerPodDeleter>;
 
-// The EWMH and ICCCM numbers, defined here rather than pulling in xcb-icccm for two of them.
+// The EWMH numbers.
 constexpr quint32 kNetWmStateRemove = 0;
 constexpr quint32 kNetWmStateAdd = 1;
 constexpr quint32 kSourceApplication = 1;
-constexpr quint32 kUrgencyHint = 1u << 8;
-constexpr int kWmHintsLength = 9;
-
-// How a window asks for attention: not at all, by the EWMH state, or by the ICCCM urgency bit.
-enum Attention { kNone, kDemandsAttention, kUrgent };
 
 // Qt's own connection to the X server; null off X11.
 xcb_connection_t *connection()
@@ -57,7 +50,7 @@ xcb_window_t rootOf(xcb_connection_t *c)
 
 xcb_atom_t atom(xcb_connection_t *c, const QByteArray &name)
 {
-    // An atom lasts as long as the server: each name costs one round trip, not one per call.
+    // An atom lasts as long as the server: one round trip a name.
     static QHash<QByteArray, xcb_atom_t> known;
     if (const auto found = known.constFind(name); found != known.cend())
         return *found;
@@ -96,6 +89,13 @@ xcb_window_t nativeWindow(QWidget *widget)
     return static_cast<xcb_window_t>(widget->window()->winId());
 }
 
+// Waits for the X server's verdict on a request, and says when it failed.
+void check(xcb_connection_t *c, xcb_void_cookie_t cookie, const char *what)
+{
+    if (Reply<xcb_generic_error_t> error(xcb_request_check(c, cookie)); error)
+        qCWarning(lcWindows) << "The X server refused" << what << "with error" << error->error_code;
+}
+
 // A request about the window to the window manager, which listens on the root window.
 void tellWindowManager(xcb_connection_t *c, xcb_window_t window, xcb_atom_t type,
                        std::array<quint32, 5> data = {})
@@ -106,10 +106,19 @@ void tellWindowManager(xcb_connection_t *c, xcb_window_t window, xcb_atom_t type
     event.window = window;
     event.type = type;
     std::copy(data.begin(), data.end(), event.data.data32);
-    xcb_send_event(c, 0, rootOf(c),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char *>(&event));
-    xcb_flush(c);
+    check(c,
+          xcb_send_event_checked(c, 0, rootOf(c),
+                                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT |
+                                     XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                                 reinterpret_cast<const char *>(&event)),
+          "a message to the window manager");
+}
+
+void changeProperty(xcb_connection_t *c, uint8_t mode, xcb_window_t window, xcb_atom_t name,
+                    xcb_atom_t type, quint32 length, const void *data)
+{
+    check(c, xcb_change_property_checked(c, mode, window, name, type, 32, length, data),
+          "a change of a window's property");
 }
 
 // Adds or removes one _NET_WM_STATE atom of a window the window manager manages.
@@ -118,20 +127,6 @@ void setNetWmState(xcb_connection_t *c, QWidget *widget, const QByteArray &state
     tellWindowManager(
         c, nativeWindow(widget), atom(c, "_NET_WM_STATE"),
         {on ? kNetWmStateAdd : kNetWmStateRemove, atom(c, state), 0, kSourceApplication});
-}
-
-// Sets or clears the urgency bit of the window's WM_HINTS, keeping the other hints.
-void setUrgency(xcb_connection_t *c, QWidget *widget, bool on)
-{
-    const xcb_window_t window = nativeWindow(widget);
-    std::array<quint32, kWmHintsLength> hints{};
-    const QList<quint32> old =
-        readProperty(c, window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, kWmHintsLength);
-    std::copy_n(old.begin(), std::min<qsizetype>(old.size(), kWmHintsLength), hints.begin());
-    hints[0] = on ? hints[0] | kUrgencyHint : hints[0] & ~kUrgencyHint;
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32,
-                        kWmHintsLength, hints.data());
-    xcb_flush(c);
 }
 
 // The frame the window manager puts, or will put, around the window, in Qt's pixels; nullopt
@@ -163,25 +158,6 @@ std::optional<QMargins> borrowedFrame(xcb_connection_t *c, QWidget *window)
     return std::nullopt;
 }
 
-// Off X11: the frame Qt knows of the window, or of another shown window.
-QMargins qtFrame(QWidget *window)
-{
-    const auto frameOf = [](const QWidget *w) {
-        const QRect outer = w->frameGeometry();
-        const QRect inner = w->geometry();
-        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                        outer.right() - inner.right(), outer.bottom() - inner.bottom());
-    };
-    QMargins frame = frameOf(window);
-    for (const QWidget *other : QApplication::topLevelWidgets()) {
-        if (!frame.isNull())
-            break;
-        if (other != window && other->isVisible())
-            frame = frameOf(other);
-    }
-    return frame;
-}
-
 } // namespace
 
 QRect centredClientArea(const QSize &size, const QMargins &frame, const QRect &area)
@@ -205,8 +181,8 @@ EwmhWindows::~EwmhWindows()
 
 void EwmhWindows::keepOffTaskbar(QWidget *window)
 {
-    // Tool windows stay off most taskbars by their type alone; the explicit state holds for
-    // every panel. It is written just before each map.
+    // Tool windows stay off most taskbars by their type alone; the state, written before each
+    // map, holds for every panel.
     window->setProperty(kOffTaskbar, true);
     window->installEventFilter(this);
 }
@@ -216,41 +192,28 @@ void EwmhWindows::makeOwnerlessToolWindow(QWidget *window)
     keepOffTaskbar(window);
     if (!connection())
         return;
-    // On X11 Qt makes every Qt::Tool window transient for the program's other windows. Made a
-    // plain window, it is none's; its type, a utility window, is written before each map.
+    // Qt makes every Qt::Tool window transient for the program's others: a plain window is none's,
+    // and its type, a utility window, is written before each map.
     window->setWindowFlags((window->windowFlags() & ~Qt::WindowType_Mask) | Qt::Window);
     window->setProperty(kUtility, true);
 }
 
 void EwmhWindows::setDemandsAttention(QWidget *window, bool on)
 {
-    const int asked = window->property(kAttention).toInt();
-    if ((asked != kNone) == on)
+    if (window->property(kAttention).toBool() == on)
         return;
+    window->setProperty(kAttention, on);
     window->installEventFilter(this);
-    xcb_connection_t *c = connection();
-    if (!c) {
-        window->setProperty(kAttention, on ? kDemandsAttention : kNone);
-        if (on)
-            QApplication::alert(window);
-        return;
-    }
-    // One request, one way: GNOME Shell makes a notification of its own for each of the two.
-    // Every window manager that knows the EWMH state tells the panels through it (and KWin,
-    // openbox and the panels built on libwnck read both), so the urgency bit is only for one
-    // that does not. Qt's QWindow::alert() asks the first way too, but only activation takes
-    // its request back, and the program also takes it back when the alarm is armed again; a
-    // request Qt still thought open would make its next alert() do nothing.
-    int way = asked;
-    if (on)
-        way = supported(c, "_NET_WM_STATE_DEMANDS_ATTENTION") ? kDemandsAttention : kUrgent;
-    if (way == kDemandsAttention)
+    // As Qt's QWindow::alert() asks, but Qt would take its request back on activation only, and
+    // the alarm armed again takes it back too. Not the urgency bit as well: GNOME Shell makes a
+    // notification of each, and every panel reads this state (KDE's through KWin, libwnck's).
+    if (xcb_connection_t *c = connection()) {
         setNetWmState(c, window, "_NET_WM_STATE_DEMANDS_ATTENTION", on);
-    else
-        setUrgency(c, window, on);
-    qCDebug(lcWindows) << window->objectName() << (on ? "asks" : "no longer asks")
-                       << "for attention" << (way == kUrgent ? "by WM_HINTS" : "by _NET_WM_STATE");
-    window->setProperty(kAttention, on ? way : kNone);
+        qCDebug(lcWindows) << window->objectName() << (on ? "asks" : "no longer asks")
+                           << "for attention";
+    } else if (on) {
+        QApplication::alert(window);
+    }
 }
 
 void EwmhWindows::prepareFrame(QWidget *window)
@@ -259,23 +222,21 @@ void EwmhWindows::prepareFrame(QWidget *window)
     if (!c || !supported(c, "_NET_REQUEST_FRAME_EXTENTS"))
         return;
     tellWindowManager(c, nativeWindow(window), atom(c, "_NET_REQUEST_FRAME_EXTENTS"));
-    window->setProperty(kFrameAsked, true);
 }
 
 void EwmhWindows::centre(QWidget *window, const QRect &area)
 {
     xcb_connection_t *c = connection();
     if (!c) {
-        window->setGeometry(centredClientArea(window->size(), qtFrame(window), area));
+        // Elsewhere the frame is not known before the window is shown.
+        window->setGeometry(centredClientArea(window->size(), QMargins(), area));
         return;
     }
-    // The frame the window manager has given the window, or said it will give it: openbox,
-    // metacity and mutter answer when asked beforehand, and the answer is waited for, briefly.
+    // The frame the window has, or will have: openbox, metacity and mutter answer beforehand.
     const xcb_window_t id = nativeWindow(window);
     std::optional<QMargins> frame = frameExtents(c, window, id);
     if (!frame && supported(c, "_NET_REQUEST_FRAME_EXTENTS")) {
-        if (!window->property(kFrameAsked).toBool())
-            prepareFrame(window);
+        prepareFrame(window);
         QElapsedTimer waited;
         waited.start();
         while (!frame && waited.elapsed() < kFrameAnswerMs) {
@@ -286,9 +247,8 @@ void EwmhWindows::centre(QWidget *window, const QRect &area)
             qCWarning(lcWindows) << "The window manager did not say which frame"
                                  << window->objectName() << "gets within" << kFrameAnswerMs << "ms";
     }
-    // KWin does not answer. It draws the same frame around all the program's windows, so
-    // another's stands in; failing that (the first window), the window is placed again by its
-    // own frame once the window manager has put it around it, and may be seen to move.
+    // KWin does not answer, and frames all the program's windows alike, so another's stands in;
+    // failing that (the first window), the window is placed again, and seen to move, once framed.
     const bool own = frame.has_value();
     if (!own)
         frame = borrowedFrame(c, window);
@@ -309,8 +269,7 @@ DesktopWindows::Keyboard EwmhWindows::keyboard()
     const QList<quint32> active =
         readProperty(c, rootOf(c), atom(c, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 1);
     if (active.isEmpty() || active.first() == XCB_WINDOW_NONE) {
-        // Through XWayland the window manager sees none of the Wayland windows, which may have
-        // the keyboard.
+        // Through XWayland none of the Wayland windows is seen, and one may have the keyboard.
         return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? Keyboard::Nobody : Keyboard::Other;
     }
     for (QWidget *ours : QApplication::topLevelWidgets()) {
@@ -325,9 +284,8 @@ DesktopWindows::Keyboard EwmhWindows::keyboard()
 
 void EwmhWindows::showWithoutFocus(QWidget *window)
 {
-    // Qt reads the attribute when it makes the native window, and the window's property at each
-    // show; on X11 it then shows the window with a user time of 0, which window managers take as
-    // "do not focus".
+    // Qt reads the attribute when it makes the native window, the property at each show; on X11
+    // the window is then shown with a user time of 0: "do not focus".
     window->setAttribute(Qt::WA_ShowWithoutActivating);
     if (QWindow *handle = window->windowHandle())
         handle->setProperty("_q_showWithoutActivating", true);
@@ -345,18 +303,16 @@ bool EwmhWindows::eventFilter(QObject *watched, QEvent *event)
         return false;
     switch (event->type()) {
     case QEvent::Show:
-        // Before the map: the window manager reads the state from the window's property then
-        // (and drops it when the window is hidden), and Qt keeps what it finds there.
+        // Before the map, when the window manager reads the state; Qt keeps what it finds there.
         if (xcb_connection_t *c = connection(); c && window->property(kOffTaskbar).toBool()) {
             const xcb_atom_t skip = atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
-            xcb_change_property(c, XCB_PROP_MODE_APPEND, nativeWindow(window),
-                                atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1, &skip);
+            changeProperty(c, XCB_PROP_MODE_APPEND, nativeWindow(window), atom(c, "_NET_WM_STATE"),
+                           XCB_ATOM_ATOM, 1, &skip);
             if (window->property(kUtility).toBool()) {
                 const xcb_atom_t utility = atom(c, "_NET_WM_WINDOW_TYPE_UTILITY");
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, nativeWindow(window),
-                                    atom(c, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &utility);
+                changeProperty(c, XCB_PROP_MODE_REPLACE, nativeWindow(window),
+                               atom(c, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 1, &utility);
             }
-            xcb_flush(c);
         }
         break;
     // The user has seen it: attention ends once the window is brought to the front.

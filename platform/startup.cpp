@@ -16,9 +16,8 @@ void choosePlatform()
     if (wayland && !qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
-    // The clock repaints a small label once a second. Drawn through shared memory, each
-    // repaint brings an X event back that wakes Qt's event thread and then the main thread;
-    // sent over the connection, its few kilobytes wake nothing. A setting of the user's stays.
+    // A repaint drawn through shared memory brings an X event back that wakes two threads; the
+    // clock's small label, sent over the connection, wakes nothing. A user's setting stays.
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
         qputenv("QT_XCB_NO_MITSHM", "1");
 }

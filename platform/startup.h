@@ -2,19 +2,15 @@
 
 #include <QString>
 
-// Call before the application object exists: on a Wayland session with an X display and no
-// QT_QPA_PLATFORM of the user's, runs the program through XWayland, where a window can stay
-// on top, be minimised and ask for attention. On X11 the windows are drawn without shared
-// memory unless the user says otherwise (QT_XCB_NO_MITSHM).
+// Before the application object: on Wayland, unless the user chose, runs the program through
+// XWayland, where a window can stay on top, be minimised and ask for attention.
 void choosePlatform();
 
 struct xcb_connection_t;
 
-// Whether the program has somewhere to show its windows. Make it after choosePlatform() and
-// before the application object: Qt aborts the program with a page of advice when its window
-// system cannot be reached. Keep it until the application object exists: its connection to the
-// X server is held till then, because a server whose last client leaves resets itself and
-// refuses the next connection for a moment, which would be Qt's.
+// Whether the program has somewhere to show its windows, asked before Qt would abort with a page
+// of advice. Kept until the application object exists: an X server whose last client leaves
+// resets itself and refuses the next connection, Qt's, for a moment.
 class DisplayProbe
 {
 public:

@@ -5,18 +5,14 @@
 
 class Clock;
 
-// The main window's timer (Timer1): an interval and an enabled switch, delivering timeout() on
-// the user-interface thread, also while a modal dialog is open. Its ticks are locked to the
-// wall clock: each one is armed as a precise single shot for just after the next multiple of
-// the interval since midnight (for 1000 ms: just after every second), so a new second shows a
-// few milliseconds after it begins instead of at whatever phase a free-running timer happened
-// to start with.
+// The main window's timer, locked to the wall clock: each tick is a precise single shot for just
+// after the next multiple of the interval since midnight (for 1000 ms: just after each second),
+// so a new second shows a few milliseconds after it begins, whatever the phase of the start.
 class WallClockTimer : public QObject
 {
     Q_OBJECT
 public:
-    // How long after each boundary a tick is armed for: enough to be past it, little enough not
-    // to be seen.
+    // How long after each boundary a tick comes: past it, and too little to be seen.
     static constexpr int kMarginMsecs = 2;
 
     WallClockTimer(const Clock &clock, int intervalMsecs, QObject *parent = nullptr);
@@ -28,8 +24,7 @@ public:
     bool isEnabled() const;
     // While enabled: one tick kSoonMsecs from now, then on the wall clock's grid as before.
     void tickSoon();
-    // Milliseconds until the armed wake-up, -1 when none is armed. Nothing in the program needs
-    // it; it is how the tests see where the timer is armed.
+    // Milliseconds until the armed wake-up, -1 when none is (for the tests).
     int remainingTime() const;
 
 signals:

@@ -1,7 +1,4 @@
 #include "core/tick.h"
-#include "hms.h"
-
-#include "core/timetext.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +29,7 @@ constexpr qint64 kAroundMs = 3000;
 // Between those stretches the tick runs only this seldom, on minutes and seconds that vary.
 constexpr qint64 kStrideMs = 613'000;
 
-// The main window as the tick sees it: the clock label, the minimised state, gAlarmTime, and
+// The main window as the tick sees it: the clock label, the minimised state, the alarm, and
 // a record of everything the tick asked for. Time runs on from day 0 at one tick a second
 // around the moments that matter, and in strides between them; the clock reads the time that
 // ms says, unless it was set (ms alone moves, not the steady clock) or one wild reading is due.
@@ -42,7 +39,7 @@ public:
     ClockTick tick;
     QString lblTime;
     bool minimised = false;
-    AlarmValue gAlarmTime;
+    std::optional<QTime> alarm;
     qint64 ms = kPhaseMs;
     qint64 steady = kPhaseMs;
     std::optional<qint64> wild; // what the next reading says instead of ms
@@ -72,12 +69,11 @@ public:
     // no alarm time: the tick then decides as it would after a tick in each second of it.
     void runUntil(qint64 end, std::vector<qint64> moments = {})
     {
-        const std::optional<TimeValue> alarm = gAlarmTime.time();
         moments.push_back(end);
         for (qint64 day = ms / kDayMs; day <= end / kDayMs; ++day) {
             moments.push_back(day * kDayMs);
             if (alarm)
-                moments.push_back(day * kDayMs + alarm->seconds() * 1000LL);
+                moments.push_back(day * kDayMs + alarm->msecsSinceStartOfDay());
         }
         while (ms < end && !testing::Test::HasFatalFailure()) {
             const qint64 last = ms;
@@ -95,7 +91,7 @@ public:
             // What the stride relies on, checked apart from how it was chosen.
             ASSERT_EQ(last / kDayMs, ms / kDayMs) << "a stride over midnight from " << last;
             if (alarm) {
-                const qint64 alarmMs = last / kDayMs * kDayMs + alarm->seconds() * 1000LL;
+                const qint64 alarmMs = last / kDayMs * kDayMs + alarm->msecsSinceStartOfDay();
                 ASSERT_FALSE(last < alarmMs && alarmMs <= ms)
                     << "a stride over the alarm from " << last;
             }
@@ -113,7 +109,7 @@ private:
         ticks.push_back(ms);
         const qint64 read = wild ? *std::exchange(wild, std::nullopt) : ms;
         const TickActions actions =
-            tick.decide({read % kDayMs, steady}, lblTime, minimised, gAlarmTime);
+            tick.decide({read % kDayMs, steady}, lblTime, minimised, alarm);
         if (actions.confirm) {
             TickActions confirmOnly;
             confirmOnly.confirm = true;
@@ -163,7 +159,7 @@ TEST(Tick, RingsOnceADayAndRunsTheBodyInEachNewSecond)
     for (const bool minimised : {false, true}) {
         SCOPED_TRACE(minimised ? "minimised" : "shown");
         Window w;
-        w.gAlarmTime = hms(7, 30);
+        w.alarm = QTime(7, 30);
         w.runUntil(at(0, 6, 0, 0, 500));
         if (minimised)
             w.minimise();
@@ -206,7 +202,7 @@ struct ClockJump
 struct JumpRow
 {
     const char *name;
-    TimeValue alarm;
+    QTime alarm;
     qint64 start;
     std::vector<ClockJump> jumps;
     qint64 end;
@@ -226,104 +222,104 @@ TEST(Tick, RingsAsTheReadTimeSaysAcrossClockJumps)
 {
     const std::vector<JumpRow> rows = {
         {"ForwardAcrossTheAlarmRingsAtTheNextTick",
-         hms(10, 30),
+         QTime(10, 30),
          at(0, 10, 20, 0, kPhaseMs),
          {{at(0, 10, 25, 0, kPhaseMs), at(0, 10, 40, 0, kPhaseMs)}},
          at(0, 23, 0, 0),
          {confirmed(at(0, 10, 40, 0, kPhaseMs))}},
         {"ForwardFromAfterTheRingDoesNotRingAgain",
-         hms(10, 30),
+         QTime(10, 30),
          at(0, 10, 29, 0, kPhaseMs),
          {{at(0, 10, 31, 0, kPhaseMs), at(0, 22, 0, 0, kPhaseMs)}},
          at(0, 23, 59, 59),
          {at(0, 10, 30, 0, kPhaseMs)}},
         {"BackAcrossTheAlarmArmsItAgain",
-         hms(10, 30),
+         QTime(10, 30),
          at(0, 10, 29, 0, kPhaseMs),
          {{at(0, 10, 40, 0, kPhaseMs), at(0, 10, 20, 0, kPhaseMs)}},
          at(0, 12, 0, 0),
          {at(0, 10, 30, 0, kPhaseMs), at(0, 10, 30, 0, kPhaseMs)}},
         {"BackWithinTheRungTimeKeepsItRung",
-         hms(10, 30),
+         QTime(10, 30),
          at(0, 10, 29, 0, kPhaseMs),
          {{at(0, 10, 40, 0, kPhaseMs), at(0, 10, 30, 0, kPhaseMs)}},
          at(0, 12, 0, 0),
          {at(0, 10, 30, 0, kPhaseMs)}},
         {"ForwardAcrossMidnightArmsItForTheNextDay",
-         hms(10, 30),
+         QTime(10, 30),
          at(0, 10, 29, 0, kPhaseMs),
          {{at(0, 10, 31, 0, kPhaseMs), at(1, 6, 0, 0, kPhaseMs)}},
          at(1, 23, 0, 0),
          {at(0, 10, 30, 0, kPhaseMs), at(1, 10, 30, 0, kPhaseMs)}},
         {"SuspendedAcrossTheAlarmRingsAtTheFirstTickAfter",
-         hms(10, 30),
+         QTime(10, 30),
          at(0, 10, 29, 50, kPhaseMs),
          {{at(0, 10, 29, 55, kPhaseMs), at(0, 10, 30, 25, kPhaseMs)}},
          at(0, 11, 0, 0),
          {confirmed(at(0, 10, 30, 25, kPhaseMs))}},
         {"SpringGapContainingTheAlarmRingsRightAfterIt",
-         hms(2, 30),
+         QTime(2, 30),
          at(0, 1, 0, 0, kPhaseMs),
          {{at(0, 2, 0, 0, kPhaseMs), at(0, 3, 0, 0, kPhaseMs)}},
          at(1, 3, 0, 0),
          {confirmed(at(0, 3, 0, 0, kPhaseMs)), at(1, 2, 30, 0, kPhaseMs)}},
         {"AutumnRepeatRingsInEachPassOfTheAlarmTime",
-         hms(2, 30),
+         QTime(2, 30),
          at(0, 1, 0, 0, kPhaseMs),
          {{at(0, 3, 0, 0, kPhaseMs), at(0, 2, 0, 0, kPhaseMs)}},
          at(1, 3, 0, 0),
          {at(0, 2, 30, 0, kPhaseMs), at(0, 2, 30, 0, kPhaseMs), at(1, 2, 30, 0, kPhaseMs)}},
         {"ForwardAcrossMidnightAndTheAlarmRingsAtTheNextTick",
-         hms(0, 30),
+         QTime(0, 30),
          at(0, 0, 20, 0, kPhaseMs),
          {{at(0, 23, 50, 0, kPhaseMs), at(1, 1, 0, 0, kPhaseMs)}},
          at(1, 12, 0, 0),
          {at(0, 0, 30, 0, kPhaseMs), confirmed(at(1, 1, 0, 0, kPhaseMs))}},
         {"AutumnRepeatStartsNoNewDayForAMidnightAlarm",
-         hms(0, 0),
+         QTime(0, 0),
          at(0, 1, 0, 0, kPhaseMs),
          {{at(0, 3, 0, 0, kPhaseMs), at(0, 2, 0, 0, kPhaseMs)}},
          at(1, 3, 0, 0),
          {at(0, 1, 0, 0, kPhaseMs), at(1, 0, 0, 0, kPhaseMs)}},
         {"AutumnRepeatLeavesOtherAlarmsAtOnce",
-         hms(7, 30),
+         QTime(7, 30),
          at(0, 1, 0, 0, kPhaseMs),
          {{at(0, 3, 0, 0, kPhaseMs), at(0, 2, 0, 0, kPhaseMs)}},
          at(1, 3, 0, 0),
          {at(0, 7, 30, 0, kPhaseMs)}},
         // One wild reading between two true ones.
         {"OneReadingMinutesAheadDoesNotRingEarly",
-         hms(10, 30),
+         QTime(10, 30),
          at(0, 10, 20, 0, kPhaseMs),
          {{at(0, 10, 25, 0, kPhaseMs), at(0, 10, 35, 0), true}},
          at(0, 12, 0, 0),
          {at(0, 10, 30, 0, kPhaseMs)}},
         {"OneReadingMinutesBackAfterTheRingDoesNotRingAgain",
-         hms(10, 30),
+         QTime(10, 30),
          at(0, 10, 29, 0, kPhaseMs),
          {{at(0, 10, 35, 0, kPhaseMs), at(0, 10, 25, 0), true}},
          at(0, 12, 0, 0),
          {at(0, 10, 30, 0, kPhaseMs)}},
         {"OneReadingHoursBackInTheAlarmSecondRingsAMomentLater",
-         hms(10, 30),
+         QTime(10, 30),
          at(0, 10, 29, 0, kPhaseMs),
          {{at(0, 10, 30, 0, kPhaseMs), at(0, 4, 0, 0), true}},
          at(0, 12, 0, 0),
          {at(0, 10, 30, 0, kPhaseMs + kConfirmMs)}},
         {"OneReadingHoursAheadAfterTheRingStartsNoNewDay",
-         hms(10, 30),
+         QTime(10, 30),
          at(0, 10, 29, 0, kPhaseMs),
          {{at(0, 10, 40, 0, kPhaseMs), at(0, 23, 0, 0), true}},
          at(0, 23, 59, 59),
          {at(0, 10, 30, 0, kPhaseMs)}},
         {"OneReadingPastMidnightDoesNotArmTheAlarmAgain",
-         hms(10, 30),
+         QTime(10, 30),
          at(0, 10, 29, 0, kPhaseMs),
          {{at(0, 23, 50, 0, kPhaseMs), at(1, 0, 10, 0), true}},
          at(1, 12, 0, 0),
          {at(0, 10, 30, 0, kPhaseMs), at(1, 10, 30, 0, kPhaseMs)}},
         {"OneReadingADayBackDoesNotRingEarly",
-         hms(10, 30),
+         QTime(10, 30),
          at(0, 10, 29, 0, kPhaseMs),
          {{at(1, 0, 10, 0, kPhaseMs), at(0, 23, 50, 0), true}},
          at(1, 12, 0, 0),
@@ -331,7 +327,7 @@ TEST(Tick, RingsAsTheReadTimeSaysAcrossClockJumps)
         // The clock set back before the alarm, the one tick then reading hours ahead, and the
         // clock set on to the alarm second: that tick must not leave the alarm rung.
         {"SetBackAWildReadingThenForwardToTheAlarmRings",
-         hms(12, 0),
+         QTime(12, 0),
          at(0, 11, 59, 0, kPhaseMs),
          {{at(0, 12, 0, 1, kPhaseMs), at(0, 11, 59, 55, kPhaseMs)},
           {at(0, 11, 59, 55, kPhaseMs), at(0, 20, 40, 20), true},
@@ -347,7 +343,7 @@ TEST(Tick, RingsAsTheReadTimeSaysAcrossClockJumps)
             steps.push_back(jump.to);
         }
         Window w;
-        w.gAlarmTime = row.alarm;
+        w.alarm = row.alarm;
         w.ms = row.start;
         for (auto jump = row.jumps.begin(); jump != row.jumps.end(); ++jump) {
             w.runUntil(jump->when, steps);
@@ -361,7 +357,8 @@ TEST(Tick, RingsAsTheReadTimeSaysAcrossClockJumps)
                 continue; // the first tick after the step is the next row's
             // The first tick after the jump, once confirmed, shows the time it reads.
             w.step();
-            EXPECT_EQ(w.lblTime, toText(TimeValue::ofDay(jump->to / 1000)));
+            EXPECT_EQ(w.lblTime, QTime::fromMSecsSinceStartOfDay(jump->to % kDayMs / 1000 * 1000)
+                                     .toString(u"HH:mm:ss"));
         }
         w.runUntil(row.end, steps);
 
@@ -372,7 +369,7 @@ TEST(Tick, RingsAsTheReadTimeSaysAcrossClockJumps)
 TEST(Tick, AsksForAttentionOnlyWhileMinimisedAndOverdue)
 {
     Window w;
-    w.gAlarmTime = hms(7, 30);
+    w.alarm = QTime(7, 30);
     w.runUntil(at(0, 7, 0, 0, 500));
     w.minimise();
     w.runUntil(at(0, 9, 0, 0, 500));
@@ -402,29 +399,24 @@ TEST(Tick, AsksForAttentionOnlyWhileMinimisedAndOverdue)
     EXPECT_EQ(w.rings.size(), 1u);
 }
 
-TEST(Tick, NoAlarmAndTextAlarmsNeverRing)
+TEST(Tick, WithoutAnAlarmNothingRings)
 {
-    // Where the text 07:30 would ring if it were read as a time; 00:00 would at each midnight.
-    const std::vector<qint64> readAsTime = {at(0, 7, 30, 0), at(1, 7, 30, 0)};
-    for (const AlarmValue &alarm :
-         {AlarmValue(), AlarmValue(u"07:30"_s), AlarmValue(u"00:00"_s), AlarmValue(u"abc"_s)}) {
-        SCOPED_TRACE(alarm.text().toStdString());
-        Window w;
-        w.gAlarmTime = alarm;
-        w.runUntil(at(1, 0, 0, 0), readAsTime);
-        w.minimise();
-        w.runUntil(at(2, 0, 0, 0), readAsTime);
-        EXPECT_TRUE(w.rings.empty());
-        EXPECT_TRUE(w.attention.empty());
-        EXPECT_TRUE(w.attentionEnds.empty()) << "nothing to end without a ring";
-    }
+    // Where an alarm at 07:30 would ring; one at 00:00 would at each midnight.
+    const std::vector<qint64> moments = {at(0, 7, 30, 0), at(1, 7, 30, 0)};
+    Window w;
+    w.runUntil(at(1, 0, 0, 0), moments);
+    w.minimise();
+    w.runUntil(at(2, 0, 0, 0), moments);
+    EXPECT_TRUE(w.rings.empty());
+    EXPECT_TRUE(w.attention.empty());
+    EXPECT_TRUE(w.attentionEnds.empty()) << "nothing to end without a ring";
 }
 
 TEST(Tick, AlarmAlreadyPastRingsAtOnceThenDaily)
 {
     Window w;
     w.runUntil(at(0, 23, 0, 0, 500));
-    w.gAlarmTime = hms(7, 0); // set at 23:00 for 07:00
+    w.alarm = QTime(7, 0); // set at 23:00 for 07:00
     w.runUntil(at(2, 0, 0, 0));
 
     // 23:00:00 is already on the label, so the first body run is in the next second.
@@ -437,7 +429,7 @@ TEST(Tick, MidnightAlarmRingsInTheFirstSecondOfEveryDay)
 {
     Window w;
     w.runUntil(at(0, 10, 0, 0, 500));
-    w.gAlarmTime = hms(0, 0);
+    w.alarm = QTime(0, 0);
     w.runUntil(at(3, 12, 0, 0, 500));
     const std::vector<qint64> expected = {at(0, 10, 0, 1, kPhaseMs), at(1, 0, 0, 0, kPhaseMs),
                                           at(2, 0, 0, 0, kPhaseMs), at(3, 0, 0, 0, kPhaseMs)};
@@ -448,7 +440,7 @@ TEST(Tick, MidnightAlarmRingsInTheFirstSecondOfEveryDay)
 TEST(Tick, RearmedAlarmWhoseTimeHasPassedRingsAtTheNextTick)
 {
     Window w;
-    w.gAlarmTime = hms(7, 30);
+    w.alarm = QTime(7, 30);
     w.runUntil(at(0, 9, 0, 0, 500));
     ASSERT_EQ(w.rings.size(), 1u);
 
@@ -463,13 +455,13 @@ TEST(Tick, TickInTheDisplayedSecondDoesNothing)
     ClockTick tick;
     const ClockReading at0730{at(0, 7, 30, 0), 0};
     const TickActions none;
-    EXPECT_EQ(tick.decide(at0730, u"07:30:00", false, hms(7, 30)), none);
-    EXPECT_EQ(tick.decide(at0730, u"07:30:00", true, hms(7, 30)), none);
+    EXPECT_EQ(tick.decide(at0730, u"07:30:00", false, QTime(7, 30)), none);
+    EXPECT_EQ(tick.decide(at0730, u"07:30:00", true, QTime(7, 30)), none);
 
     TickActions ringing;
     ringing.ring = true;
     ringing.clockText = u"07:30:00"_s;
-    EXPECT_EQ(tick.decide(at0730, u"07:29:59", false, hms(7, 30)), ringing);
+    EXPECT_EQ(tick.decide(at0730, u"07:29:59", false, QTime(7, 30)), ringing);
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 // How the windows come out on screen: controls laid out apart with captions that fit, Japanese
 // glyphs, and screenshots (under a real X server only).
-#include "forms/alarmform.h"
-#include "forms/frmsettime.h"
-#include "forms/frmtimeup.h"
+#include "forms/alarmwindow.h"
+#include "forms/formkit.h"
+#include "forms/settimedialog.h"
+#include "forms/timeupwindow.h"
 #include "formtest.h"
 #include "platform/wallclocktimer.h"
 
@@ -32,14 +33,14 @@ class Look : public FormTest
 {
 protected:
     // Runs see on a freshly loaded set-time dialog over a plain owner window, then cancels it.
-    void withSetTime(const std::function<void(frmSetTime &)> &see)
+    void withSetTime(const std::function<void(SetTimeDialog &)> &see)
     {
         clock.set(10, 10, 0);
         QWidget owner;
         owner.setGeometry(200, 200, 420, 170);
         owner.show();
-        frmSetTime dialog(&owner, clock, windows);
-        whenModal<frmSetTime>([&](frmSetTime *shown) {
+        SetTimeDialog dialog(&owner, clock, windows, std::nullopt, QString());
+        whenModal<SetTimeDialog>([&](SetTimeDialog *shown) {
             see(*shown);
             shown->reject();
         });
@@ -47,19 +48,19 @@ protected:
     }
 
     // Runs see on a loaded time-up window showing the standard message.
-    void withTimeUp(const std::function<void(frmTimeUp &)> &see)
+    void withTimeUp(const std::function<void(TimeUpWindow &)> &see)
     {
-        QPointer<frmTimeUp> window = new frmTimeUp(clock, windows, sound);
-        window->Show();
+        QPointer<TimeUpWindow> window = new TimeUpWindow(clock, windows, sound, QString());
+        window->ring(QString());
         see(*window);
         delete window;
     }
 
     // Runs see on the main window once its clock shows the time.
-    void withMain(const std::function<void(AlarmForm &)> &see)
+    void withMain(const std::function<void(AlarmWindow &)> &see)
     {
         clock.set(23, 58, 58);
-        AlarmForm form(clock, windows, sound);
+        AlarmWindow form(clock, windows, sound, QString());
         form.show();
         emit child<WallClockTimer>(&form, "Timer1")->timeout();
         see(form);
@@ -93,13 +94,13 @@ void expectJapaneseGlyphs(const QWidget *w, const QString &text)
 
 TEST_F(Look, JapaneseTextHasRealGlyphs)
 {
-    withMain([](AlarmForm &form) {
+    withMain([](AlarmWindow &form) {
         for (const char *name : {"lblTime", "Label2", "cmdClose"}) {
             const auto *w = child<QWidget>(&form, name);
             expectJapaneseGlyphs(w, textOf(w));
         }
     });
-    withSetTime([](frmSetTime &dialog) {
+    withSetTime([](SetTimeDialog &dialog) {
         for (const char *name : {"Label1", "Label2", "cmdCancel"}) {
             const auto *w = dialog.findChild<QWidget *>(QLatin1String(name));
             ASSERT_NE(w, nullptr) << name;
@@ -111,7 +112,7 @@ TEST_F(Look, JapaneseTextHasRealGlyphs)
         // The caption as the program passes it on; the window manager draws it.
         expectJapaneseGlyphs(&dialog, dialog.windowTitle());
     });
-    withTimeUp([](frmTimeUp &window) {
+    withTimeUp([](TimeUpWindow &window) {
         const auto *message = window.findChild<QLabel *>("lblYouken");
         ASSERT_NE(message, nullptr);
         ASSERT_EQ(message->text(), "予定時間です。");
@@ -268,7 +269,7 @@ const QColor kSilver(192, 192, 192);
 
 TEST_F(Look, EachWindowAsTheUserSeesIt)
 {
-    withMain([](AlarmForm &form) {
+    withMain([](AlarmWindow &form) {
         expectLooks(form, {"ｱﾗｰﾑ時計",
                            Qt::Window,
                            true,
@@ -280,14 +281,15 @@ TEST_F(Look, EachWindowAsTheUserSeesIt)
                             {"cmdSetAlarm", "ｱﾗｰﾑｾｯﾄ"},
                             {"cmdGoTaskBar", "ﾀｽｸﾊﾞｰへ"},
                             {"cmdClose", "閉じる"}}});
-        EXPECT_EQ(form.windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
+        // The program's icon, every window's: one 32-pixel image.
+        EXPECT_EQ(programIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
         EXPECT_TRUE(form.font().bold());
         EXPECT_DOUBLE_EQ(form.font().pointSizeF(), 9.0);
         const QFont clock = child<QLabel>(&form, "lblTime")->font();
         EXPECT_TRUE(clock.bold());
         EXPECT_DOUBLE_EQ(clock.pointSizeF(), 14.25);
     });
-    withSetTime([](frmSetTime &dialog) {
+    withSetTime([](SetTimeDialog &dialog) {
         expectLooks(
             dialog,
             {"ｱﾗｰﾑ時刻設定",
@@ -300,7 +302,7 @@ TEST_F(Look, EachWindowAsTheUserSeesIt)
         for (int i = 0; i < combo->count(); ++i)
             expectCaptionFits(combo->lineEdit(), combo->itemText(i));
     });
-    withTimeUp([](frmTimeUp &window) {
+    withTimeUp([](TimeUpWindow &window) {
         expectLooks(window,
                     {"Time UP",
                      Qt::Tool,
@@ -341,26 +343,24 @@ TEST_F(Look, ScreenshotOfEachDialog)
         GTEST_SKIP() << "ALARM_SCREENSHOT_DIR not set";
     ASSERT_TRUE(QDir().mkpath(folder));
 
-    gYouken = QStringLiteral("会議の資料を印刷する");
     clock.set(10, 10, 0);
     QWidget owner;
     owner.setWindowTitle(QStringLiteral("ｱﾗｰﾑ時計"));
     owner.setGeometry(300, 200, 280, 160);
     owner.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner, 5000));
-    frmSetTime dialog(&owner, clock, windows);
+    SetTimeDialog dialog(&owner, clock, windows, std::nullopt, QStringLiteral("会議の資料を印刷する"));
     bool saved = false;
-    whenModal<frmSetTime>([&](frmSetTime *shown) {
-        saved = saveFramed(*shown, folder + "/frmSetTime.png");
+    whenModal<SetTimeDialog>([&](SetTimeDialog *shown) {
+        saved = saveFramed(*shown, folder + "/set-time-dialog.png");
         shown->reject();
     });
     dialog.exec();
-    EXPECT_TRUE(saved) << "frmSetTime.png";
+    EXPECT_TRUE(saved) << "set-time-dialog.png";
 
-    gYouken.clear();
-    QPointer<frmTimeUp> window = new frmTimeUp(clock, windows, sound);
-    window->Show();
-    EXPECT_TRUE(saveFramed(*window, folder + "/frmTimeUp.png")) << "frmTimeUp.png";
+    QPointer<TimeUpWindow> window = new TimeUpWindow(clock, windows, sound, QString());
+    window->ring(QString());
+    EXPECT_TRUE(saveFramed(*window, folder + "/time-up-window.png")) << "time-up-window.png";
     delete window;
 }
 

@@ -10,10 +10,10 @@ source "$(dirname "$0")/../../scripts/xsession.sh"
 start_x_session 1024x768x24
 
 mkdir -p "$out"
-rm -f "$out/frmSetTime.png" "$out/frmTimeUp.png"
+rm -f "$out/set-time-dialog.png" "$out/time-up-window.png"
 QT_QPA_PLATFORM=xcb ALARM_SCREENSHOT_DIR="$out" "$binary" \
     --gtest_filter='Look.*'
-for name in frmSetTime frmTimeUp; do
+for name in set-time-dialog time-up-window; do
     [ -s "$out/$name.png" ] || { echo "no screenshot $out/$name.png" >&2; exit 1; }
     echo "screenshot: $out/$name.png"
 done

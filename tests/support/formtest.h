@@ -1,12 +1,9 @@
 #pragma once
 
-// What the window tests share: the fakes of the clock and the desktop, a fixture that gives
-// every test the shared alarm state fresh, a way to answer a modal window, and finding controls
-// by their object names.
-#include "core/alarmstate.h"
+// What the window tests share: the fakes of the clock and the desktop in a fixture, a way to
+// answer a modal window, and finding controls by their object names.
 #include "fakeclock.h"
 #include "fakedesktop.h"
-#include "hms.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -54,20 +51,9 @@ void whenModal(std::function<void(T *)> action,
     });
 }
 
-// The windows' tests start with no alarm, no note and no sound file, and leave none behind.
 class FormTest : public testing::Test
 {
 protected:
-    FormTest() { resetAlarmState(); }
-    ~FormTest() override { resetAlarmState(); }
-
-    static void resetAlarmState()
-    {
-        gAlarmTime = AlarmValue();
-        gYouken.clear();
-        gSoundFile.clear();
-    }
-
     FakeClock clock;
     FakeWindows windows;
     FakeSound sound;

@@ -1,4 +1,4 @@
-#include "forms/frmsettime.h"
+#include "forms/settimedialog.h"
 #include "formtest.h"
 
 #include <QApplication>
@@ -28,40 +28,40 @@ protected:
         owner.show();
     }
 
-    // Opens the dialog modally and runs answer on it once it is up.
-    int open(const std::function<void(frmSetTime &)> &answer)
+    // Opens the dialog (with the alarm and note given) modally and runs answer on it once it is
+    // up; an accepted answer is kept in time and note.
+    int open(const std::function<void(SetTimeDialog &)> &answer,
+             std::optional<QTime> alarm = std::nullopt, const QString &oldNote = QString())
     {
-        frmSetTime dialog(&owner, clock, windows);
+        SetTimeDialog dialog(&owner, clock, windows, alarm, oldNote);
         bool answered = false;
-        whenModal<frmSetTime>([&](frmSetTime *shown) {
+        whenModal<SetTimeDialog>([&](SetTimeDialog *shown) {
             answered = true;
             answer(*shown);
         });
         const int result = dialog.exec();
         EXPECT_TRUE(answered);
+        time = dialog.timeText();
+        noteText = dialog.note();
         return result;
     }
 
     // Opens the dialog, lets look at it, and cancels it.
-    void look(const std::function<void(frmSetTime &)> &see)
+    void look(const std::function<void(SetTimeDialog &)> &see,
+              std::optional<QTime> alarm = std::nullopt, const QString &oldNote = QString())
     {
-        open([&](frmSetTime &dialog) {
-            see(dialog);
-            dialog.reject();
-        });
+        open(
+            [&](SetTimeDialog &dialog) {
+                see(dialog);
+                dialog.reject();
+            },
+            alarm, oldNote);
     }
 
-    static QComboBox *combo(const frmSetTime &d) { return child<QComboBox>(&d, "cmbTimeSet"); }
-    static QLineEdit *note(const frmSetTime &d) { return child<QLineEdit>(&d, "txtYouken"); }
+    static QComboBox *combo(const SetTimeDialog &d) { return child<QComboBox>(&d, "cmbTimeSet"); }
+    static QLineEdit *note(const SetTimeDialog &d) { return child<QLineEdit>(&d, "txtYouken"); }
 
-    QString proposalAt(int h, int m, int s, int ms = 0)
-    {
-        clock.set(h, m, s, ms);
-        QString proposed;
-        look([&](frmSetTime &dialog) { proposed = combo(dialog)->currentText(); });
-        return proposed;
-    }
-
+    QString time, noteText;
     QWidget owner;
 };
 
@@ -69,7 +69,7 @@ protected:
 
 TEST_F(SetTimeTest, OffersTheFortyEightHalfHourSlots)
 {
-    look([](frmSetTime &dialog) {
+    look([](SetTimeDialog &dialog) {
         QComboBox *list = combo(dialog);
         ASSERT_EQ(list->count(), 48);
         for (int i = 0; i < 48; ++i) {
@@ -79,74 +79,32 @@ TEST_F(SetTimeTest, OffersTheFortyEightHalfHourSlots)
     });
 }
 
-struct ProposalRow
+// Without an alarm it proposes the next half hour by the clock, read once; with one, the alarm
+// as the main window shows it, seconds and all, so that OK leaves it as it is.
+TEST_F(SetTimeTest, ProposesTheNextHalfHourOrTheAlarm)
 {
-    int h, m, s, ms;
-    const char *proposed;
-};
+    clock.set(10, 29, 59, 999);
+    look([](SetTimeDialog &dialog) {
+        EXPECT_EQ(combo(dialog)->currentText(), "10:30");
+        EXPECT_EQ(note(dialog)->text(), "");
+    });
+    EXPECT_EQ(clock.reads, 1);
 
-class ProposalTest : public SetTimeTest, public testing::WithParamInterface<ProposalRow>
-{};
-
-TEST_P(ProposalTest, ProposesTheNextHalfHourStrictlyAfterNow)
-{
-    const ProposalRow row = GetParam();
-    EXPECT_EQ(proposalAt(row.h, row.m, row.s, row.ms), row.proposed);
+    for (const auto &[alarm, shown] :
+         {std::pair{QTime(7, 30), "07:30"}, std::pair{QTime(17, 45, 59), "17:45:59"}}) {
+        look(
+            [&](SetTimeDialog &dialog) {
+                EXPECT_EQ(combo(dialog)->currentText(), shown);
+                EXPECT_EQ(note(dialog)->text(), "会議");
+            },
+            alarm, QStringLiteral("会議"));
+    }
     EXPECT_EQ(clock.reads, 1);
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Table, ProposalTest, testing::Values(
-    ProposalRow{10, 0, 0, 0, "10:30"},
-    ProposalRow{10, 10, 0, 0, "10:30"},
-    ProposalRow{10, 29, 59, 0, "10:30"},
-    ProposalRow{10, 29, 59, 900, "10:30"},
-    ProposalRow{10, 30, 0, 0, "11:00"},
-    ProposalRow{10, 40, 0, 0, "11:00"},
-    ProposalRow{23, 45, 0, 0, "00:00"},
-    ProposalRow{23, 30, 0, 0, "00:00"},
-    ProposalRow{23, 29, 59, 0, "23:30"},
-    ProposalRow{0, 0, 0, 0, "00:30"},
-    ProposalRow{9, 5, 0, 0, "09:30"},
-    // Single-precision seconds would round these up to the boundary and skip a half hour.
-    ProposalRow{10, 29, 59, 999, "10:30"},
-    ProposalRow{23, 59, 59, 999, "00:00"}));
-// clang-format on
-
-struct ExistingAlarmRow
-{
-    AlarmValue alarm;
-    const char *shown;
-};
-
-class ExistingAlarmTest : public SetTimeTest, public testing::WithParamInterface<ExistingAlarmRow>
-{};
-
-TEST_P(ExistingAlarmTest, ShowsTheAlarmWithoutReadingTheClock)
-{
-    gAlarmTime = GetParam().alarm;
-    gYouken = QStringLiteral("会議");
-    look([](frmSetTime &dialog) {
-        EXPECT_EQ(combo(dialog)->currentText(), GetParam().shown);
-        EXPECT_EQ(note(dialog)->text(), "会議");
-    });
-    EXPECT_EQ(clock.reads, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, ExistingAlarmTest,
-    testing::Values(ExistingAlarmRow{AlarmValue(QStringLiteral("07:30")), "07:30"},
-                    ExistingAlarmRow{AlarmValue(QStringLiteral("7:30")), "07:30"},
-                    ExistingAlarmRow{hms(7, 30), "07:30"},
-                    // An alarm with seconds keeps them, so that OK leaves it as it is.
-                    ExistingAlarmRow{hms(17, 45, 59), "17:45:59"},
-                    ExistingAlarmRow{AlarmValue(QStringLiteral("17:45:59")), "17:45:59"},
-                    // Not a time (cannot come from the main window, but must not crash).
-                    ExistingAlarmRow{AlarmValue(QStringLiteral("abc")), "abc"}));
-
 TEST_F(SetTimeTest, OpensWithTheProposalSelectedAndTheFocusInTheCombo)
 {
-    look([](frmSetTime &dialog) {
+    look([](SetTimeDialog &dialog) {
         QWidget *focus = dialog.focusWidget();
         ASSERT_NE(focus, nullptr);
         EXPECT_TRUE(focus == combo(dialog) || combo(dialog)->isAncestorOf(focus))
@@ -169,42 +127,38 @@ struct AnswerRow
 class AnswerTest : public SetTimeTest, public testing::WithParamInterface<AnswerRow>
 {};
 
-TEST_P(AnswerTest, WritesTheEntriesOnlyOnOk)
+TEST_P(AnswerTest, AcceptsOnlyOnOk)
 {
-    gAlarmTime = AlarmValue(QStringLiteral("07:30"));
-    gYouken = QStringLiteral("古いメモ");
-    const int result = open([](frmSetTime &dialog) {
-        combo(dialog)->setEditText(QStringLiteral("08:15"));
-        note(dialog)->setText(QStringLiteral("新しいメモ"));
-        switch (GetParam().answer) {
-        case Answer::ClickOk:
-            child<QPushButton>(&dialog, "cmdOK")->click();
-            break;
-        case Answer::EnterInCombo:
-            QTest::keyClick(combo(dialog)->lineEdit(), Qt::Key_Return);
-            break;
-        case Answer::EnterInNote:
-            QTest::keyClick(note(dialog), Qt::Key_Enter, Qt::KeypadModifier);
-            break;
-        case Answer::ClickCancel:
-            child<QPushButton>(&dialog, "cmdCancel")->click();
-            break;
-        case Answer::Escape:
-            QTest::keyClick(dialog.focusWidget(), Qt::Key_Escape);
-            break;
-        case Answer::TitleBarClose:
-            dialog.close();
-            break;
-        }
-    });
+    const int result = open(
+        [](SetTimeDialog &dialog) {
+            combo(dialog)->setEditText(QStringLiteral("08:15"));
+            note(dialog)->setText(QStringLiteral("新しいメモ"));
+            switch (GetParam().answer) {
+            case Answer::ClickOk:
+                child<QPushButton>(&dialog, "cmdOK")->click();
+                break;
+            case Answer::EnterInCombo:
+                QTest::keyClick(combo(dialog)->lineEdit(), Qt::Key_Return);
+                break;
+            case Answer::EnterInNote:
+                QTest::keyClick(note(dialog), Qt::Key_Enter, Qt::KeypadModifier);
+                break;
+            case Answer::ClickCancel:
+                child<QPushButton>(&dialog, "cmdCancel")->click();
+                break;
+            case Answer::Escape:
+                QTest::keyClick(dialog.focusWidget(), Qt::Key_Escape);
+                break;
+            case Answer::TitleBarClose:
+                dialog.close();
+                break;
+            }
+        },
+        QTime(7, 30), QStringLiteral("古いメモ"));
+    EXPECT_EQ(result, GetParam().writes ? QDialog::Accepted : QDialog::Rejected);
     if (GetParam().writes) {
-        EXPECT_EQ(result, QDialog::Accepted);
-        EXPECT_EQ(gAlarmTime, AlarmValue(QStringLiteral("08:15")));
-        EXPECT_EQ(gYouken, "新しいメモ");
-    } else {
-        EXPECT_EQ(result, QDialog::Rejected);
-        EXPECT_EQ(gAlarmTime, AlarmValue(QStringLiteral("07:30")));
-        EXPECT_EQ(gYouken, "古いメモ");
+        EXPECT_EQ(time, "08:15");
+        EXPECT_EQ(noteText, "新しいメモ");
     }
 }
 
@@ -217,35 +171,38 @@ INSTANTIATE_TEST_SUITE_P(Table, AnswerTest,
                                          AnswerRow{"TitleBarClose", Answer::TitleBarClose, false}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-// What OK writes is the time as the combo holds it, as text: the proposal Enter takes right
-// after opening, a time typed over it (not added to the list), a picked slot, nothing, or text
-// that is no time.
-TEST_F(SetTimeTest, OkWritesTheComboTextAsItIs)
+// The answer is the time as the combo holds it, as text: the proposal Enter takes right after
+// opening, a time typed over it (not added to the list), a picked slot, nothing, or text that is
+// no time.
+TEST_F(SetTimeTest, AnswersTheComboTextAsItIs)
 {
     const struct
     {
-        QString before; // the alarm the dialog opens with: none proposes 10:30
-        std::function<void(frmSetTime &)> enter;
-        QString written;
+        std::optional<QTime> before; // the alarm the dialog opens with: none proposes 10:30
+        std::function<void(SetTimeDialog &)> enter;
+        QString answered;
     } rows[] = {
-        {"", [](frmSetTime &) {}, "10:30"},
-        {"", [](frmSetTime &d) { QTest::keyClicks(d.focusWidget(), QStringLiteral("12:34")); },
+        {std::nullopt, [](SetTimeDialog &) {}, "10:30"},
+        {std::nullopt,
+         [](SetTimeDialog &d) { QTest::keyClicks(d.focusWidget(), QStringLiteral("12:34")); },
          "12:34"},
-        {"07:30", [](frmSetTime &d) { combo(d)->setCurrentIndex(17); }, "08:30"},
-        {"07:30", [](frmSetTime &d) { combo(d)->setEditText(QString()); }, ""},
-        {"07:30", [](frmSetTime &d) { combo(d)->setEditText(QStringLiteral("abc")); }, "abc"},
+        {QTime(7, 30), [](SetTimeDialog &d) { combo(d)->setCurrentIndex(17); }, "08:30"},
+        {QTime(7, 30), [](SetTimeDialog &d) { combo(d)->setEditText(QString()); }, ""},
+        {QTime(7, 30), [](SetTimeDialog &d) { combo(d)->setEditText(QStringLiteral("abc")); },
+         "abc"},
     };
     for (const auto &row : rows) {
-        SCOPED_TRACE(row.written.toStdString());
-        gAlarmTime = AlarmValue(row.before);
+        SCOPED_TRACE(row.answered.toStdString());
         int count = 0;
-        open([&](frmSetTime &dialog) {
-            row.enter(dialog);
-            count = combo(dialog)->count();
-            QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
-        });
+        open(
+            [&](SetTimeDialog &dialog) {
+                row.enter(dialog);
+                count = combo(dialog)->count();
+                QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+            },
+            row.before);
         EXPECT_EQ(count, 48);
-        EXPECT_EQ(gAlarmTime, AlarmValue(row.written));
+        EXPECT_EQ(time, row.answered);
     }
 }
 
@@ -277,13 +234,13 @@ class NoteLimitTest : public SetTimeTest, public testing::WithParamInterface<Lim
 TEST_P(NoteLimitTest, KeepsFortyCharactersAsAPersonCountsThem)
 {
     const LimitRow row = GetParam();
-    look([&](frmSetTime &dialog) {
+    look([&](SetTimeDialog &dialog) {
         QLineEdit *edit = note(dialog);
         edit->setText(row.before);
         edit->setCursorPosition(row.cursor);
         edit->insert(row.inserted);
         EXPECT_EQ(edit->text(), row.after);
-        EXPECT_LE(codePoints(edit->text()), frmSetTime::kYoukenMaxLength);
+        EXPECT_LE(codePoints(edit->text()), SetTimeDialog::kNoteMaxLength);
         EXPECT_TRUE(QStringView(edit->text()).isValidUtf16());
     });
 }
@@ -305,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SetTimeTest, TypingStopsAtFortyCharacters)
 {
-    look([](frmSetTime &dialog) {
+    look([](SetTimeDialog &dialog) {
         QLineEdit *edit = note(dialog);
         QTest::keyClicks(edit, repeated("a", 45));
         EXPECT_EQ(edit->text(), repeated("a", 40));
@@ -322,7 +279,7 @@ TEST_F(SetTimeTest, TypingStopsAtFortyCharacters)
 
 TEST_F(SetTimeTest, ComposedInputIsTakenWithinTheLimit)
 {
-    look([](frmSetTime &dialog) {
+    look([](SetTimeDialog &dialog) {
         QLineEdit *edit = note(dialog);
         EXPECT_TRUE(edit->testAttribute(Qt::WA_InputMethodEnabled));
         EXPECT_TRUE(combo(dialog)->lineEdit()->testAttribute(Qt::WA_InputMethodEnabled));
@@ -343,7 +300,7 @@ TEST_F(SetTimeTest, ComposedInputIsTakenWithinTheLimit)
 
 TEST_F(SetTimeTest, TabOrderRunsComboOkCancelNote)
 {
-    look([](frmSetTime &dialog) {
+    look([](SetTimeDialog &dialog) {
         const std::vector<QWidget *> order = {combo(dialog), child<QWidget>(&dialog, "cmdOK"),
                                               child<QWidget>(&dialog, "cmdCancel"), note(dialog)};
         std::vector<QWidget *> seen;
@@ -379,7 +336,7 @@ TEST_P(CentreTest, CentresOverTheMainWindow)
     owner.resize(GetParam().main.size() - frame);
     owner.move(GetParam().main.topLeft());
     ASSERT_EQ(owner.frameGeometry(), GetParam().main);
-    look([&](frmSetTime &dialog) {
+    look([&](SetTimeDialog &dialog) {
         EXPECT_EQ(dialog.frameGeometry().size(), QSize(218, 108));
         EXPECT_EQ(dialog.frameGeometry().topLeft(), GetParam().expected);
         const QPoint offset = dialog.frameGeometry().center() - owner.frameGeometry().center();

@@ -1,6 +1,6 @@
-#include "forms/alarmform.h"
-#include "forms/frmsettime.h"
-#include "forms/frmtimeup.h"
+#include "forms/alarmwindow.h"
+#include "forms/settimedialog.h"
+#include "forms/timeupwindow.h"
 #include "formtest.h"
 #include "platform/wallclocktimer.h"
 
@@ -22,6 +22,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+const QString kSoundFile = QStringLiteral("/opt/アラーム/MSREMIND.WAV");
+
 struct MessageSeen
 {
     bool shown = false;
@@ -30,7 +32,7 @@ struct MessageSeen
     QMessageBox::Icon icon = QMessageBox::Information;
 };
 
-class AlarmFormTest : public FormTest
+class AlarmWindowTest : public FormTest
 {
 protected:
     void SetUp() override
@@ -38,7 +40,7 @@ protected:
         // Closing the windows must not end the event loop the tests run in.
         QApplication::setQuitOnLastWindowClosed(false);
         clock.set(10, 2, 0);
-        form = std::make_unique<AlarmForm>(clock, windows, sound);
+        form = std::make_unique<AlarmWindow>(clock, windows, sound, kSoundFile);
         form->show();
     }
     QString label(const char *name) const { return child<QLabel>(form.get(), name)->text(); }
@@ -55,7 +57,7 @@ protected:
         MessageSeen seen;
         // A message box may follow the dialog; it is looked for only until the flow returns.
         const auto messageWatch = std::make_shared<bool>(true);
-        whenModal<frmSetTime>([&](frmSetTime *dialog) {
+        whenModal<SetTimeDialog>([&](SetTimeDialog *dialog) {
             if (ok) {
                 child<QComboBox>(dialog, "cmbTimeSet")->setEditText(time);
                 child<QLineEdit>(dialog, "txtYouken")->setText(note);
@@ -82,7 +84,7 @@ protected:
     QString proposedTime()
     {
         QString proposed;
-        whenModal<frmSetTime>([&](frmSetTime *dialog) {
+        whenModal<SetTimeDialog>([&](SetTimeDialog *dialog) {
             proposed = child<QComboBox>(dialog, "cmbTimeSet")->currentText();
             child<QPushButton>(dialog, "cmdCancel")->click();
         });
@@ -91,19 +93,19 @@ protected:
     }
 
     // Every time-up window there is, shown or hidden.
-    QList<frmTimeUp *> timeUpWindows() const
+    QList<TimeUpWindow *> timeUpWindows() const
     {
-        QList<frmTimeUp *> found;
+        QList<TimeUpWindow *> found;
         for (QWidget *window : QApplication::topLevelWidgets())
-            if (auto *timeUp = qobject_cast<frmTimeUp *>(window))
+            if (auto *timeUp = qobject_cast<TimeUpWindow *>(window))
                 found.append(timeUp);
         return found;
     }
 
-    frmTimeUp *timeUpWindow() const
+    TimeUpWindow *timeUpWindow() const
     {
         for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (auto *timeUp = qobject_cast<frmTimeUp *>(window); timeUp && timeUp->isVisible())
+            if (auto *timeUp = qobject_cast<TimeUpWindow *>(window); timeUp && timeUp->isVisible())
                 return timeUp;
         }
         return nullptr;
@@ -116,15 +118,12 @@ protected:
         emit child<WallClockTimer>(form.get(), "Timer1")->timeout();
     }
 
-    std::unique_ptr<AlarmForm> form;
+    std::unique_ptr<AlarmWindow> form;
 };
 
-TEST_F(AlarmFormTest, StartsWithNoAlarmAndTheClockRunning)
+TEST_F(AlarmWindowTest, StartsWithNoAlarmAndTheClockRunning)
 {
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
-    EXPECT_TRUE(gAlarmTime.isEmpty());
-    EXPECT_EQ(gSoundFile, QCoreApplication::applicationDirPath() + "/MSREMIND.WAV")
-        << "beside the program";
     EXPECT_EQ(label("lblTime"), QString());
     EXPECT_EQ(label("lblAlarm"), QString());
     EXPECT_EQ(label("lblYouken"), QString());
@@ -136,7 +135,7 @@ TEST_F(AlarmFormTest, StartsWithNoAlarmAndTheClockRunning)
 // The fixed colours, fonts and captions: Look.EachWindowAsTheUserSeesIt.
 
 // Under a dark scheme (light text, light menu text) the clock and the alarm stay readable.
-TEST_F(AlarmFormTest, ADarkSchemeLeavesTheClockAndTheAlarmReadable)
+TEST_F(AlarmWindowTest, ADarkSchemeLeavesTheClockAndTheAlarmReadable)
 {
     const QPalette standard = QApplication::palette();
     QPalette dark = standard;
@@ -144,7 +143,7 @@ TEST_F(AlarmFormTest, ADarkSchemeLeavesTheClockAndTheAlarmReadable)
     dark.setColor(QPalette::Text, QColor(250, 250, 250));
     QApplication::setPalette(dark);
     QApplication::setPalette(dark, "QMenu");
-    const AlarmForm darkForm(clock, windows, sound);
+    const AlarmWindow darkForm(clock, windows, sound, kSoundFile);
     QApplication::setPalette(standard);
     QApplication::setPalette(standard, "QMenu");
     const QPalette time = child<QLabel>(&darkForm, "lblTime")->palette();
@@ -156,7 +155,7 @@ TEST_F(AlarmFormTest, ADarkSchemeLeavesTheClockAndTheAlarmReadable)
 }
 
 // The focus moves through the buttons in tab order, past the disabled one.
-TEST_F(AlarmFormTest, TabOrderRunsThroughTheButtons)
+TEST_F(AlarmWindowTest, TabOrderRunsThroughTheButtons)
 {
     EXPECT_EQ(child<QPushButton>(form.get(), "cmdSetAlarm")->nextInFocusChain(),
               child<QPushButton>(form.get(), "cmdGoTaskBar"));
@@ -167,19 +166,17 @@ TEST_F(AlarmFormTest, TabOrderRunsThroughTheButtons)
 struct Accepted
 {
     const char *typed;
-    TimeValue alarm;
+    QTime alarm;
     const char *shown;
 };
 
-class AcceptedEntry : public AlarmFormTest, public testing::WithParamInterface<Accepted>
+class AcceptedEntry : public AlarmWindowTest, public testing::WithParamInterface<Accepted>
 {};
 
-TEST_P(AcceptedEntry, ShowsTheAlarmAndEnablesTheTaskBarButton)
+TEST_P(AcceptedEntry, ShowsTheAlarmAndRingsAtIt)
 {
     const MessageSeen seen = setAlarm(QString::fromUtf8(GetParam().typed), QStringLiteral("会議"));
     EXPECT_FALSE(seen.shown);
-    ASSERT_TRUE(gAlarmTime.isTime());
-    EXPECT_EQ(gAlarmTime.time()->seconds(), GetParam().alarm.seconds());
     EXPECT_EQ(label("lblAlarm"), QString::fromUtf8(GetParam().shown));
     EXPECT_EQ(label("lblYouken"), QStringLiteral("会議"));
     EXPECT_TRUE(goTaskBarEnabled());
@@ -188,28 +185,31 @@ TEST_P(AcceptedEntry, ShowsTheAlarmAndEnablesTheTaskBarButton)
     ASSERT_EQ(timeUpWindows().size(), 1);
     EXPECT_TRUE(timeUpWindows()[0]->testAttribute(Qt::WA_WState_Created));
     EXPECT_EQ(timeUpWindow(), nullptr);
+
+    tickAt(GetParam().alarm.hour(), GetParam().alarm.minute(), GetParam().alarm.second());
+    EXPECT_NE(timeUpWindow(), nullptr);
+    EXPECT_EQ(sound.played, QStringList{kSoundFile});
 }
 
 INSTANTIATE_TEST_SUITE_P(SetFlow, AcceptedEntry,
-                         testing::Values(Accepted{"10:30", hms(10, 30), "10:30"},
-                                         Accepted{"7:05", hms(7, 5), "07:05"},
-                                         Accepted{"00:00", hms(0, 0), "00:00"},
+                         testing::Values(Accepted{"10:30", QTime(10, 30), "10:30"},
+                                         Accepted{"7:05", QTime(7, 5), "07:05"},
+                                         Accepted{"00:00", QTime(0, 0), "00:00"},
                                          // Seconds are kept, in the alarm and on the label alike.
-                                         Accepted{"10:29:55", hms(10, 29, 55), "10:29:55"}));
+                                         Accepted{"10:29:55", QTime(10, 29, 55), "10:29:55"}));
 
-TEST_F(AlarmFormTest, EmptyTimeRemovesTheAlarmButKeepsTheOldNote)
+TEST_F(AlarmWindowTest, EmptyTimeRemovesTheAlarmButKeepsTheOldNote)
 {
     setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
     const MessageSeen seen = setAlarm(QString(), QStringLiteral("別件"));
     EXPECT_FALSE(seen.shown);
     EXPECT_EQ(sound.prepared, 1) << "only the accepted alarm";
-    EXPECT_TRUE(gAlarmTime.isEmpty());
     EXPECT_EQ(label("lblAlarm"), QString());
     EXPECT_FALSE(goTaskBarEnabled());
     EXPECT_EQ(label("lblYouken"), QStringLiteral("会議"));
 }
 
-TEST_F(AlarmFormTest, TextThatIsNoTimeIsRejectedWithAMessage)
+TEST_F(AlarmWindowTest, TextThatIsNoTimeIsRejectedWithAMessage)
 {
     setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
     const MessageSeen seen = setAlarm(QStringLiteral("abc"), QStringLiteral("別件"));
@@ -220,7 +220,6 @@ TEST_F(AlarmFormTest, TextThatIsNoTimeIsRejectedWithAMessage)
     EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
 
-    EXPECT_EQ(gAlarmTime, AlarmValue(QStringLiteral("abc")));
     EXPECT_EQ(label("lblAlarm"), QString());
     EXPECT_FALSE(goTaskBarEnabled());
     EXPECT_EQ(label("lblYouken"), QStringLiteral("別件"));
@@ -235,20 +234,18 @@ TEST_F(AlarmFormTest, TextThatIsNoTimeIsRejectedWithAMessage)
     EXPECT_EQ(proposedTime(), QStringLiteral("11:00"));
 }
 
-TEST_F(AlarmFormTest, CancelRestoresTheAlarmAndTheNote)
+TEST_F(AlarmWindowTest, CancelRestoresTheAlarmAndTheNote)
 {
     setAlarm(QStringLiteral("7:30"), QStringLiteral("会議"));
     const MessageSeen seen = setAlarm(QStringLiteral("08:00"), QStringLiteral("別件"), false);
     EXPECT_FALSE(seen.shown);
-    ASSERT_TRUE(gAlarmTime.isTime());
-    EXPECT_EQ(*gAlarmTime.time(), hms(7, 30));
     EXPECT_EQ(label("lblAlarm"), QStringLiteral("07:30"));
     EXPECT_EQ(label("lblYouken"), QStringLiteral("会議"));
-    EXPECT_EQ(gYouken, QStringLiteral("会議"));
     EXPECT_TRUE(goTaskBarEnabled());
+    EXPECT_EQ(proposedTime(), QStringLiteral("07:30")) << "the next opening shows the alarm";
 }
 
-TEST_F(AlarmFormTest, MinimisingWithoutAnAlarmStopsTheTimerAndKeepsTheCaption)
+TEST_F(AlarmWindowTest, MinimisingWithoutAnAlarmStopsTheTimerAndKeepsTheCaption)
 {
     form->showMinimized(); // as the title bar does: ﾀｽｸﾊﾞｰへ waits for an alarm
     EXPECT_TRUE(form->isMinimized());
@@ -262,7 +259,7 @@ TEST_F(AlarmFormTest, MinimisingWithoutAnAlarmStopsTheTimerAndKeepsTheCaption)
     EXPECT_EQ(label("lblTime"), QStringLiteral("10:07:03"));
 }
 
-TEST_F(AlarmFormTest, MinimisingWithAnAlarmShowsTheCountdownAtOnce)
+TEST_F(AlarmWindowTest, MinimisingWithAnAlarmShowsTheCountdownAtOnce)
 {
     setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
     clock.set(10, 5, 0);
@@ -276,7 +273,7 @@ TEST_F(AlarmFormTest, MinimisingWithAnAlarmShowsTheCountdownAtOnce)
     EXPECT_TRUE(timerRunning());
 }
 
-TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheAttention)
+TEST_F(AlarmWindowTest, TheTickDrivesTheClockTheTimeUpWindowAndTheAttention)
 {
     setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
     tickAt(10, 29, 58);
@@ -288,7 +285,7 @@ TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheAttention)
     EXPECT_EQ(form->windowTitle(), QStringLiteral("01秒 前 【会議】"));
     EXPECT_EQ(label("lblTime"), QStringLiteral("10:29:58")) << "not updated while minimised";
     EXPECT_EQ(timeUpWindow(), nullptr);
-    const QList<frmTimeUp *> readied = timeUpWindows();
+    const QList<TimeUpWindow *> readied = timeUpWindows();
 
     // A reading far from the last is not acted on until another confirms it, at once.
     auto *timer = child<WallClockTimer>(form.get(), "Timer1");
@@ -302,9 +299,9 @@ TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheAttention)
     clock.jump(10, 29, 59, 500);
 
     tickAt(10, 30, 0);
-    frmTimeUp *timeUp = timeUpWindow();
+    TimeUpWindow *timeUp = timeUpWindow();
     ASSERT_NE(timeUp, nullptr);
-    EXPECT_EQ(QList<frmTimeUp *>{timeUp}, readied) << "the ring shows the window made ahead";
+    EXPECT_EQ(QList<TimeUpWindow *>{timeUp}, readied) << "the ring shows the window made ahead";
     EXPECT_EQ(timeUp->windowTitle(), QStringLiteral("Time UP"));
     EXPECT_EQ(timeUp->parentWidget(), nullptr);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("00秒 前 【会議】"));
@@ -333,7 +330,7 @@ TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheAttention)
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
 
     // OK: the window goes, and the next ring's window is made ready.
-    const QPointer<frmTimeUp> closed = timeUp;
+    const QPointer<TimeUpWindow> closed = timeUp;
     child<QPushButton>(timeUp, "cmdOK")->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(closed.isNull());
@@ -343,11 +340,11 @@ TEST_F(AlarmFormTest, TheTickDrivesTheClockTheTimeUpWindowAndTheAttention)
 
 // Left open over midnight, the time-up window is the one the next day's ring shows again: no
 // second window and no second sound.
-TEST_F(AlarmFormTest, ARingWhileTheWindowIsStillOpenReusesItSilently)
+TEST_F(AlarmWindowTest, ARingWhileTheWindowIsStillOpenReusesItSilently)
 {
     setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
     tickAt(10, 30, 0);
-    frmTimeUp *first = timeUpWindow();
+    TimeUpWindow *first = timeUpWindow();
     ASSERT_NE(first, nullptr);
     tickAt(0, 0, 1);
     tickAt(10, 30, 0);
@@ -355,16 +352,16 @@ TEST_F(AlarmFormTest, ARingWhileTheWindowIsStillOpenReusesItSilently)
     EXPECT_EQ(sound.played.size(), 1);
     int shown = 0;
     for (QWidget *window : QApplication::topLevelWidgets())
-        shown += qobject_cast<frmTimeUp *>(window) && window->isVisible();
+        shown += qobject_cast<TimeUpWindow *>(window) && window->isVisible();
     EXPECT_EQ(shown, 1);
 }
 
-TEST_F(AlarmFormTest, ARejectedEntryThenMinimisingLeavesTheCaption)
+TEST_F(AlarmWindowTest, ARejectedEntryThenMinimisingLeavesTheCaption)
 {
     setAlarm(QStringLiteral("abc"), QStringLiteral("会議"));
     form->showMinimized();
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
-    EXPECT_TRUE(timerRunning()) << "the rejected text is not an empty alarm";
+    EXPECT_FALSE(timerRunning()) << "there is no alarm to count down to";
     tickAt(10, 30, 0);
     tickAt(23, 59, 59);
     EXPECT_EQ(form->windowTitle(), QStringLiteral("ｱﾗｰﾑ時計"));
@@ -375,12 +372,12 @@ TEST_F(AlarmFormTest, ARejectedEntryThenMinimisingLeavesTheCaption)
 // While the dialog is open the clock goes on with the alarm in force: it rings on time. Cancel
 // then changes nothing, not even that the alarm has rung today; OK sets the alarm anew, and a
 // time that has passed rings at once.
-TEST_F(AlarmFormTest, TheAlarmRingsWhileTheDialogIsOpenAndCancelChangesNothing)
+TEST_F(AlarmWindowTest, TheAlarmRingsWhileTheDialogIsOpenAndCancelChangesNothing)
 {
     setAlarm(QStringLiteral("10:30"), QStringLiteral("会議"));
     QString shownInside;
     bool ringing = false;
-    whenModal<frmSetTime>([&](frmSetTime *dialog) {
+    whenModal<SetTimeDialog>([&](SetTimeDialog *dialog) {
         tickAt(10, 30, 0);
         shownInside = label("lblTime");
         ringing = timeUpWindow() != nullptr;
@@ -392,7 +389,7 @@ TEST_F(AlarmFormTest, TheAlarmRingsWhileTheDialogIsOpenAndCancelChangesNothing)
     child<QPushButton>(timeUpWindow(), "cmdOK")->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
-    whenModal<frmSetTime>([&](frmSetTime *dialog) {
+    whenModal<SetTimeDialog>([&](SetTimeDialog *dialog) {
         tickAt(10, 31, 0);
         child<QPushButton>(dialog, "cmdCancel")->click();
     });
@@ -407,7 +404,7 @@ TEST_F(AlarmFormTest, TheAlarmRingsWhileTheDialogIsOpenAndCancelChangesNothing)
     EXPECT_EQ(sound.played.size(), 2);
 }
 
-TEST_F(AlarmFormTest, CloseEndsWithEveryWindowGone)
+TEST_F(AlarmWindowTest, CloseEndsWithEveryWindowGone)
 {
     setAlarm(QStringLiteral("10:30"), QString());
     tickAt(10, 30, 0);
@@ -418,7 +415,7 @@ TEST_F(AlarmFormTest, CloseEndsWithEveryWindowGone)
     EXPECT_FALSE(timerRunning());
 }
 
-TEST_F(AlarmFormTest, TitleBarCloseLeavesARingingWindowOpen)
+TEST_F(AlarmWindowTest, TitleBarCloseLeavesARingingWindowOpen)
 {
     setAlarm(QStringLiteral("10:30"), QString());
     tickAt(10, 30, 0);
@@ -431,7 +428,7 @@ TEST_F(AlarmFormTest, TitleBarCloseLeavesARingingWindowOpen)
 
 // Everywhere the note appears, it appears as typed: markup is not interpreted, and Qt's "[*]"
 // placeholder for a modified window does not eat a "[*]" in the title.
-TEST_F(AlarmFormTest, ANoteIsShownAsTypedEverywhere)
+TEST_F(AlarmWindowTest, ANoteIsShownAsTypedEverywhere)
 {
     const QString note = QStringLiteral("<img src=/x.png><b>A&amp;B</b>[*][*]");
     setAlarm(QStringLiteral("10:30"), note);
@@ -443,7 +440,7 @@ TEST_F(AlarmFormTest, ANoteIsShownAsTypedEverywhere)
     EXPECT_EQ(form->windowHandle()->title(), QStringLiteral("00:28 前 【") + note + u"】"_s);
 
     tickAt(10, 30, 0);
-    frmTimeUp *timeUp = timeUpWindow();
+    TimeUpWindow *timeUp = timeUpWindow();
     ASSERT_NE(timeUp, nullptr);
     const auto *message = child<QLabel>(timeUp, "lblYouken");
     ASSERT_NE(message, nullptr);
@@ -453,9 +450,9 @@ TEST_F(AlarmFormTest, ANoteIsShownAsTypedEverywhere)
 
 // A window manager may minimise the main window while the set-time dialog is open; with no
 // alarm before, that stops the clock, and the alarm then set must start it again.
-TEST_F(AlarmFormTest, AnAlarmSetWhileMinimisedRings)
+TEST_F(AlarmWindowTest, AnAlarmSetWhileMinimisedRings)
 {
-    whenModal<frmSetTime>([&](frmSetTime *dialog) {
+    whenModal<SetTimeDialog>([&](SetTimeDialog *dialog) {
         form->showMinimized();
         child<QComboBox>(dialog, "cmbTimeSet")->setEditText(u"10:30"_s);
         child<QPushButton>(dialog, "cmdOK")->click();

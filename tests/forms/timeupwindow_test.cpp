@@ -1,5 +1,5 @@
-#include "forms/frmsettime.h"
-#include "forms/frmtimeup.h"
+#include "forms/settimedialog.h"
+#include "forms/timeupwindow.h"
 #include "formtest.h"
 
 #include <QApplication>
@@ -23,10 +23,14 @@ class TimeUpTest : public FormTest
 protected:
     void SetUp() override
     {
-        gSoundFile = QStringLiteral("/opt/アラーム/MSREMIND.WAV");
-        window = new frmTimeUp(clock, windows, sound);
+        window = make();
     }
     void TearDown() override { delete window; }
+
+    TimeUpWindow *make()
+    {
+        return new TimeUpWindow(clock, windows, sound, QStringLiteral("/opt/アラーム/MSREMIND.WAV"));
+    }
 
     QString message() const { return child<QLabel>(window, "lblYouken")->text(); }
 
@@ -36,7 +40,7 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    QPointer<frmTimeUp> window;
+    QPointer<TimeUpWindow> window;
 };
 
 // --- Load ---------------------------------------------------------------------------------
@@ -53,8 +57,7 @@ class TimeUpMessageTest : public TimeUpTest, public testing::WithParamInterface<
 TEST_P(TimeUpMessageTest, ShowsTheNoteOrTheStandardMessage)
 {
     EXPECT_EQ(message(), "Label1");
-    gYouken = QString::fromUtf8(GetParam().note);
-    window->Show();
+    window->ring(QString::fromUtf8(GetParam().note));
     EXPECT_EQ(message(), QString::fromUtf8(GetParam().shown));
 }
 
@@ -65,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Table, TimeUpMessageTest,
 
 TEST_F(TimeUpTest, LoadPlaysTheSoundOnceOffTheTaskbar)
 {
-    window->Show();
+    window->ring(QString());
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(sound.played, QStringList{"/opt/アラーム/MSREMIND.WAV"});
     EXPECT_EQ(windows.ownerlessTools, QList<QWidget *>{window.data()});
@@ -73,11 +76,9 @@ TEST_F(TimeUpTest, LoadPlaysTheSoundOnceOffTheTaskbar)
 
 TEST_F(TimeUpTest, ShowingItAgainWhileOpenDoesNotReload)
 {
-    gYouken = QStringLiteral("会議");
-    window->Show();
-    gYouken = QStringLiteral("別の用件");
-    window->Show();
-    window->Show();
+    window->ring(QStringLiteral("会議"));
+    window->ring(QStringLiteral("別の用件"));
+    window->ring(QStringLiteral("別の用件"));
     EXPECT_EQ(sound.played.size(), 1);
     EXPECT_EQ(message(), "会議");
     EXPECT_TRUE(window->isVisible());
@@ -85,13 +86,13 @@ TEST_F(TimeUpTest, ShowingItAgainWhileOpenDoesNotReload)
 
 TEST_F(TimeUpTest, EveryNewWindowLoadsAndRingsAgain)
 {
-    window->Show();
+    window->ring(QString());
     child<QPushButton>(window, "cmdOK")->click();
     runDeferredDeletes();
     ASSERT_TRUE(window.isNull());
 
-    window = new frmTimeUp(clock, windows, sound);
-    window->Show();
+    window = make();
+    window->ring(QString());
     EXPECT_EQ(sound.played.size(), 2);
 }
 
@@ -104,7 +105,7 @@ class TimeUpCloseTest : public TimeUpTest, public testing::WithParamInterface<Cl
 
 TEST_P(TimeUpCloseTest, UnloadsItself)
 {
-    window->Show();
+    window->ring(QString());
     switch (GetParam()) {
     case Close::ClickOk:
         QTest::mouseClick(child<QPushButton>(window, "cmdOK"), Qt::LeftButton);
@@ -140,10 +141,10 @@ TEST_F(TimeUpTest, TakesInputWhileTheSetTimeDialogIsOpen)
     auto *field = new QLineEdit(&main);
     main.show();
     field->setFocus();
-    frmSetTime dialog(&main, clock, windows);
+    SetTimeDialog dialog(&main, clock, windows, std::nullopt, QString());
 
-    whenModal<frmSetTime>([&](frmSetTime *) {
-        window->Show();
+    whenModal<SetTimeDialog>([&](SetTimeDialog *) {
+        window->ring(QString());
         QTest::keyClick(main.windowHandle(), Qt::Key_X);
         EXPECT_EQ(field->text(), "") << "the main window took input past the modal dialog";
         QTest::keyClick(window->windowHandle(), Qt::Key_Return);
@@ -155,34 +156,32 @@ TEST_F(TimeUpTest, TakesInputWhileTheSetTimeDialogIsOpen)
 
 // --- Look ---------------------------------------------------------------------------------
 
-// Qt caches a button's pictures by its palette and an icon's by the icon. A palette or an icon
-// new with every window would leave another set of pictures behind with every ring; one window
-// and the next must draw with the same.
-TEST_F(TimeUpTest, NextWindowDrawsWithTheSamePaletteAndIcon)
+// Qt caches a button's pictures by its palette. A palette new with every window would leave
+// another set of pictures behind with every ring; one window and the next must draw with the
+// same.
+TEST_F(TimeUpTest, NextWindowDrawsWithTheSamePalette)
 {
-    window->Ready();
-    window->Show();
+    window->prepare();
+    window->ring(QString());
     const qint64 palette = child<QPushButton>(window, "cmdOK")->palette().cacheKey();
-    const qint64 icon = window->windowIcon().cacheKey();
     window->close();
     runDeferredDeletes();
     ASSERT_TRUE(window.isNull());
 
-    window = new frmTimeUp(clock, windows, sound);
-    window->Ready();
-    window->Show();
+    window = make();
+    window->prepare();
+    window->ring(QString());
     EXPECT_EQ(child<QPushButton>(window, "cmdOK")->palette().cacheKey(), palette);
-    EXPECT_EQ(window->windowIcon().cacheKey(), icon);
 }
 
 // Centred on the screen by the frame the window manager gives it, asked for when the window is
 // readied: a tool window's frame is not the main window's.
 TEST_F(TimeUpTest, IsCentredOnTheScreenByItsFrame)
 {
-    window->Ready();
+    window->prepare();
     EXPECT_EQ(windows.framePrepared, QList<QWidget *>{window.data()});
     windows.frame = QMargins(2, 35, 2, 3);
-    window->Show();
+    window->ring(QString());
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     ASSERT_FALSE(windows.centred.isEmpty());
     EXPECT_EQ(windows.centred.last(), std::make_pair(static_cast<QWidget *>(window), screen));
@@ -197,7 +196,7 @@ TEST_F(TimeUpTest, IsCentredOnTheScreenByItsFrame)
 TEST_F(TimeUpTest, ComesUpWithoutTheKeyboardWhileAnotherProgramHasIt)
 {
     windows.keyboardAt = DesktopWindows::Keyboard::Other;
-    window->Show();
+    window->ring(QString());
     EXPECT_EQ(windows.shownWithoutFocus, QList<QWidget *>{window.data()});
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(sound.played.size(), 1);
@@ -209,11 +208,11 @@ TEST_F(TimeUpTest, ComesUpWithoutTheKeyboardWhileAnotherProgramHasIt)
 TEST_F(TimeUpTest, OverAFullScreenWindowKeysCountOnceTheTypingHasStopped)
 {
     windows.keyboardAt = DesktopWindows::Keyboard::OtherFullScreen;
-    window->Show();
+    window->ring(QString());
     EXPECT_TRUE(windows.shownWithoutFocus.isEmpty());
     auto *ok = child<QPushButton>(window, "cmdOK");
     for (int key = 0; key < 5; ++key) {
-        clock.advance(frmTimeUp::kKeysAtRestMsecs - 1);
+        clock.advance(TimeUpWindow::kKeysAtRestMsecs - 1);
         QTest::keyClick(ok, Qt::Key_Space);
         QTest::keyClick(ok, Qt::Key_Return);
         QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
@@ -222,7 +221,7 @@ TEST_F(TimeUpTest, OverAFullScreenWindowKeysCountOnceTheTypingHasStopped)
     ASSERT_FALSE(window.isNull()) << "typing meant for another window answered it";
     EXPECT_TRUE(window->isVisible());
 
-    clock.advance(frmTimeUp::kKeysAtRestMsecs);
+    clock.advance(TimeUpWindow::kKeysAtRestMsecs);
     QTest::keyClick(ok, Qt::Key_Return);
     runDeferredDeletes();
     EXPECT_TRUE(window.isNull());
@@ -232,8 +231,7 @@ TEST_F(TimeUpTest, OverAFullScreenWindowKeysCountOnceTheTypingHasStopped)
 TEST_F(TimeUpTest, ALongNoteGrowsNeitherItsLabelNorTheWindow)
 {
     const QRect label = child<QWidget>(window, "lblYouken")->geometry();
-    gYouken = QString::fromUtf8("とても長い用件").repeated(6);
-    window->Show();
+    window->ring(QString::fromUtf8("とても長い用件").repeated(6));
     EXPECT_EQ(child<QWidget>(window, "lblYouken")->geometry(), label);
     EXPECT_EQ(window->size(), QSize(199, 78));
 }

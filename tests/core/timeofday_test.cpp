@@ -1,4 +1,4 @@
-#include "core/timetext.h"
+#include "core/timeofday.h"
 
 #include <gtest/gtest.h>
 
@@ -105,9 +105,9 @@ TEST(Parser, AcceptsTheFormsPeopleType)
     };
     for (const AcceptRow &row : rows) {
         SCOPED_TRACE(show(row.text));
-        const std::optional<TimeValue> time = convert(row.text);
+        const std::optional<QTime> time = parseTimeOfDay(row.text);
         ASSERT_TRUE(time.has_value());
-        EXPECT_EQ(time->seconds(), row.seconds);
+        EXPECT_EQ(time->msecsSinceStartOfDay(), row.seconds * 1000);
     }
 }
 
@@ -228,20 +228,19 @@ TEST(Parser, RejectsEverythingElse)
     };
     for (const QString &text : rows) {
         SCOPED_TRACE(show(text));
-        EXPECT_FALSE(convert(text));
-        EXPECT_EQ(convert(text), std::nullopt);
+        EXPECT_EQ(parseTimeOfDay(text), std::nullopt);
     }
 }
 
 // Every minute of the day, each with a second that varies, so that every value of the hours,
-// the minutes and the seconds is read back; the short time drops the seconds.
+// the minutes and the seconds is read back from the clock's text and from the alarm as shown,
+// which drops the seconds only when there are none.
 TEST(Parser, EveryMinuteAndSecondReadsBackFromItsOwnText)
 {
-    for (int minute = 0; minute < TimeValue::kSecondsPerDay / 60; ++minute) {
-        const int s = minute * 60 + (minute * 7 + minute / 60) % 60;
-        const TimeValue time = TimeValue::ofDay(s);
-        ASSERT_EQ(convert(toText(time)), time) << s;
-        ASSERT_EQ(convert(format(time, TimeFormat::ShortTime))->seconds(), minute * 60) << s;
+    for (int minute = 0; minute < 24 * 60; ++minute) {
+        const QTime time = QTime(0, 0).addSecs(minute * 60 + (minute * 7 + minute / 60) % 60);
+        ASSERT_EQ(parseTimeOfDay(time.toString(u"HH:mm:ss")), time) << minute;
+        ASSERT_EQ(parseTimeOfDay(alarmText(time)), time) << minute;
     }
 }
 
@@ -250,91 +249,44 @@ TEST(Parser, HugeInputsAreHandledInOnePass)
     constexpr qsizetype kMega = 1024 * 1024;
     const QString spaces(kMega, u' ');
     const QString wide(kMega, QChar(0x3000));
-    EXPECT_EQ(convert(spaces + u"10:30"_s + wide), TimeValue::fromHms(10, 30));
+    EXPECT_EQ(parseTimeOfDay(spaces + u"10:30"_s + wide), QTime(10, 30));
 
     // Each of these would run far past the test's timeout if the scanner went back over what it
     // had read.
-    EXPECT_FALSE(convert(QString(kMega, u'1')));
-    EXPECT_FALSE(convert(QString(kMega, u':')));
-    EXPECT_FALSE(convert(QString(kMega, QChar(0xd800))));
-    EXPECT_FALSE(convert(QString(kMega, QChar(0x5348)))); // 午
-    EXPECT_FALSE(convert(spaces));
-    EXPECT_FALSE(convert(u"10:30"_s.repeated(kMega / 5)));
-    EXPECT_FALSE(convert(spaces + u"10:30"_s + spaces + u"x"_s));
-    EXPECT_FALSE(convert(u"午後"_s + spaces + u"午後"_s));
+    for (const QString &text :
+         {QString(kMega, u'1'), QString(kMega, u':'), QString(kMega, QChar(0xd800)),
+          QString(kMega, QChar(0x5348)) /* 午 */, spaces, u"10:30"_s.repeated(kMega / 5),
+          spaces + u"10:30"_s + spaces + u"x"_s, u"午後"_s + spaces + u"午後"_s})
+        EXPECT_EQ(parseTimeOfDay(text), std::nullopt);
 }
 
-struct TimeFormatRow
+// The alarm keeps its seconds when it has any, so that it rings when it says.
+TEST(AlarmText, IsHoursAndMinutesWithSecondsWhenThereAreAny)
 {
-    int seconds;
-    TimeFormat fmt;
-    QString text;
-};
-
-struct NumberFormatRow
-{
-    int number;
-    NumberFormat fmt;
-    QString text;
-};
-
-TEST(Format, TimesNumbersAndTheClockText)
-{
-    const std::vector<TimeFormatRow> times = {
-        {0, TimeFormat::ShortTime, u"00:00"_s},
-        {secondsOf(7, 5), TimeFormat::ShortTime, u"07:05"_s},
-        {secondsOf(17, 45, 30), TimeFormat::ShortTime, u"17:45"_s},
-        // Seconds are dropped, not rounded.
-        {secondsOf(13, 14, 40), TimeFormat::ShortTime, u"13:14"_s},
-        {86399, TimeFormat::ShortTime, u"23:59"_s},
-        {0, TimeFormat::Ss, u"00"_s},
-        {secondsOf(7, 5, 9), TimeFormat::Ss, u"09"_s},
-        {45, TimeFormat::Ss, u"45"_s},
-        {86399, TimeFormat::Ss, u"59"_s},
-        // The alarm keeps its seconds when it has any, so that it rings when it says.
-        {secondsOf(10, 30), TimeFormat::Alarm, u"10:30"_s},
-        {secondsOf(10, 30, 25), TimeFormat::Alarm, u"10:30:25"_s},
-    };
-    for (const TimeFormatRow &row : times) {
-        SCOPED_TRACE(row.text.toStdString());
-        EXPECT_EQ(format(TimeValue::ofDay(row.seconds), row.fmt), row.text);
-    }
-
-    const std::vector<NumberFormatRow> numbers = {
-        {0, NumberFormat::TwoDigitsColon, u"00:"_s},
-        {7, NumberFormat::TwoDigitsColon, u"07:"_s},
-        {23, NumberFormat::TwoDigitsColon, u"23:"_s},
-        {0, NumberFormat::TwoDigits, u"00"_s},
-        {5, NumberFormat::TwoDigits, u"05"_s},
-        {30, NumberFormat::TwoDigits, u"30"_s},
-        // At least two digits: a longer number is kept whole.
-        {123, NumberFormat::TwoDigits, u"123"_s},
-    };
-    for (const NumberFormatRow &row : numbers) {
-        SCOPED_TRACE(row.text.toStdString());
-        EXPECT_EQ(format(row.number, row.fmt), row.text);
-    }
-
-    // The clock label's text: twenty-four hours, with seconds.
-    for (const auto &[seconds, text] :
-         {std::pair{0, u"00:00:00"_s}, std::pair{secondsOf(7, 5, 9), u"07:05:09"_s},
-          std::pair{secondsOf(13, 0), u"13:00:00"_s}, std::pair{86399, u"23:59:59"_s}}) {
-        SCOPED_TRACE(text.toStdString());
-        EXPECT_EQ(toText(TimeValue::ofDay(seconds)), text);
-    }
+    EXPECT_EQ(alarmText(QTime(0, 0)), u"00:00"_s);
+    EXPECT_EQ(alarmText(QTime(7, 5)), u"07:05"_s);
+    EXPECT_EQ(alarmText(QTime(10, 30, 25)), u"10:30:25"_s);
+    EXPECT_EQ(alarmText(QTime(23, 59, 59)), u"23:59:59"_s);
 }
 
-TEST(Distance, IsTheAbsoluteDifferenceWithinOneDay)
+// The set-time dialog's proposal: the next half-hour boundary strictly after now.
+TEST(NextHalfHour, IsTheNextBoundaryStrictlyAfterNow)
 {
-    const auto at = [](int h, int m, int s = 0) {
-        return TimeValue::ofDay(secondsOf(h, m, s));
+    const std::vector<std::pair<QTime, QTime>> rows = {
+        {QTime(10, 0), QTime(10, 30)},
+        {QTime(10, 10), QTime(10, 30)},
+        {QTime(10, 29, 59), QTime(10, 30)},
+        {QTime(10, 29, 59, 999), QTime(10, 30)},
+        {QTime(10, 30), QTime(11, 0)},
+        {QTime(10, 40), QTime(11, 0)},
+        {QTime(0, 0), QTime(0, 30)},
+        {QTime(23, 29, 59, 999), QTime(23, 30)},
+        {QTime(23, 30), QTime(0, 0)},
+        {QTime(23, 45), QTime(0, 0)},
+        {QTime(23, 59, 59, 999), QTime(0, 0)},
     };
-    EXPECT_EQ(distance(at(6, 15, 20), at(19, 30)), at(13, 14, 40));
-    EXPECT_EQ(distance(at(19, 30), at(6, 15, 20)), at(13, 14, 40));
-    EXPECT_EQ(distance(at(10, 0), at(10, 0)), at(0, 0));
-    EXPECT_EQ(distance(at(0, 0), at(23, 59, 59)), at(23, 59, 59));
-    EXPECT_EQ(distance(at(1, 0), at(23, 0)), at(22, 0));
-    EXPECT_EQ(format(distance(at(6, 15, 20), at(19, 30)), TimeFormat::ShortTime), u"13:14"_s);
+    for (const auto &[now, next] : rows)
+        EXPECT_EQ(nextHalfHour(now), next) << now.toString(u"HH:mm:ss.zzz").toStdString();
 }
 
 } // namespace

@@ -1,6 +1,4 @@
-#include "core/timetext.h"
-
-#include <cstdlib>
+#include "core/timeofday.h"
 
 // Text the program accepts as a time of day. Everything else is not a time, dates included.
 //
@@ -10,18 +8,11 @@
 //   H時m分      minute in one or two digits (10時30分, 10時5分)
 //   H時m分s秒   seconds in one or two digits (10時30分15秒)
 //
-// Any of these may carry one twelve-hour marker, before or after the time, with or without
-// spaces between: 午前 / 午後, or AM / PM in any letter case (午後3時, 3:30 PM, am10:30). With a
-// marker the hour is 0..12: 午前12時 and 午前0時 are 0:00, 午後12時 and 午後0時 are 12:00, and
-// 午後13時 is rejected.
-//
-// A Japanese input method often leaves full-width characters behind, so the full-width forms
-// of ASCII (１０：３０, ＰＭ) count as their ASCII twins, and the ideographic space counts as a
-// space. Spaces (U+0020, U+3000) may lead and trail. No other character is allowed anywhere:
-// no tabs, line breaks, other control characters or unpaired surrogates.
-//
-// The scanner never steps back and stops at the first character that does not fit, so any
-// pasted text, however long, costs at most one pass.
+// Any of these may carry one marker, 午前 / 午後 or AM / PM in any case, before or after, spaced
+// or not (午後3時, 3:30 PM, am10:30); the hour is then 0..12: 午前12時 is 0:00, 午後0時 12:00.
+// An input method leaves full-width characters behind: full-width ASCII (１０：３０) counts as
+// ASCII, the ideographic space as a space. Spaces may lead and trail; no other character is
+// allowed. The scanner never steps back, so a pasted text costs at most one pass.
 
 namespace {
 
@@ -117,7 +108,7 @@ private:
 
 } // namespace
 
-std::optional<TimeValue> convert(QStringView text)
+std::optional<QTime> parseTimeOfDay(QStringView text)
 {
     Scanner in(text);
     in.skipSpaces();
@@ -167,48 +158,18 @@ std::optional<TimeValue> convert(QStringView text)
             return std::nullopt;
         hour24 = hour % 12 + (meridiem == Meridiem::Pm ? 12 : 0);
     }
-    return TimeValue::fromHms(hour24, minute, second);
+    const QTime time(hour24, minute, second);
+    return time.isValid() ? std::optional(time) : std::nullopt;
 }
 
-namespace {
-
-QString twoDigits(int n)
+QString alarmText(QTime alarm)
 {
-    return QString::number(n).rightJustified(2, u'0');
+    return alarm.toString(alarm.second() ? u"HH:mm:ss" : u"HH:mm");
 }
 
-} // namespace
-
-QString format(TimeValue time, TimeFormat fmt)
+QTime nextHalfHour(QTime now)
 {
-    switch (fmt) {
-    case TimeFormat::ShortTime:
-        return twoDigits(time.hour()) + u':' + twoDigits(time.minute());
-    case TimeFormat::Ss:
-        return twoDigits(time.second());
-    case TimeFormat::Alarm:
-        return time.second() ? toText(time) : format(time, TimeFormat::ShortTime);
-    }
-    return QString();
-}
-
-QString format(int number, NumberFormat fmt)
-{
-    switch (fmt) {
-    case NumberFormat::TwoDigitsColon:
-        return twoDigits(number) + u':';
-    case NumberFormat::TwoDigits:
-        return twoDigits(number);
-    }
-    return QString();
-}
-
-QString toText(TimeValue time)
-{
-    return format(time, TimeFormat::ShortTime) + u':' + twoDigits(time.second());
-}
-
-TimeValue distance(TimeValue a, TimeValue b)
-{
-    return TimeValue::ofDay(std::abs(a.seconds() - b.seconds()));
+    constexpr int kHalfHourMs = 30 * 60 * 1000;
+    const int next = (now.msecsSinceStartOfDay() / kHalfHourMs + 1) * kHalfHourMs;
+    return QTime::fromMSecsSinceStartOfDay(next % (48 * kHalfHourMs));
 }
