@@ -5,7 +5,7 @@
 # Run as a command, like xvfb-run, it starts what is asked, runs COMMAND there and stops it all:
 #   scripts/xsession.sh run [--screen WxHxD | --no-x] [--no-wm | --wm WM] [--pulse SINK]... \
 #       -- COMMAND...
-# COMMAND gets DISPLAY (Xvfb, with openbox or the window manager WM, metacity or mutter, unless
+# COMMAND gets DISPLAY (Xvfb, with openbox or the window manager WM, metacity, mutter or kwin, unless
 # --no-wm), PULSE_SERVER (with --pulse: one PulseAudio with a null sink for each SINK,
 # NAME:RATE[:CHANNELS]), a private HOME and XDG_RUNTIME_DIR, and LC_ALL=C.UTF-8; the command's
 # exit status is the wrapper's.
@@ -79,8 +79,33 @@ start_x_server() {
     export DISPLAY=":$(head -n1 "$work/display")"
 }
 
-# start_window_manager [WM]: openbox (the default), metacity or mutter on $DISPLAY, returning
-# once it manages new windows; returns non-zero, with its log on stderr, on failure.
+# start_session_bus NAME: a D-Bus session bus of the session's own, for NAME (a window manager
+# or compositor), whose address it puts in $session_bus; returns non-zero on failure.
+start_session_bus() {
+    rm -f "$work/$1-bus"
+    dbus-daemon --session --nofork --print-address=3 3>"$work/$1-bus" >/dev/null 2>&1 &
+    pids+=($!)
+    wait_for 10 test -s "$work/$1-bus" || { echo "no session bus for $1" >&2 && return 1; }
+    session_bus=$(head -n1 "$work/$1-bus")
+}
+
+# wait_managed SECONDS: waits until a window mapped now gets its WM_STATE from the window
+# manager, for those that do not say when they are ready.
+wait_managed() {
+    xev -name wm-probe >"$work/wm-probe" 2>&1 &
+    local probe=$! window managed=0
+    probe_managed() {
+        window=$(sed -n 's/^Outer window is \(0x[0-9a-f]*\).*/\1/p' "$work/wm-probe")
+        [ -n "$window" ] && xprop -id "$window" WM_STATE 2>/dev/null | grep -q Normal
+    }
+    wait_for "$1" probe_managed || managed=$?
+    kill "$probe" 2>/dev/null
+    wait "$probe" 2>/dev/null || true
+    return "$managed"
+}
+
+# start_window_manager [WM]: openbox (the default), metacity, mutter or kwin on $DISPLAY,
+# returning once it manages new windows; returns non-zero, with its log on stderr, on failure.
 start_window_manager() {
     local wm=${1:-openbox} command=()
     case $wm in
@@ -98,25 +123,29 @@ start_window_manager() {
         # GNOME's window managers take names on the session bus (mutter with --replace would
         # take them from a running desktop) and look for settings daemons there: they get a
         # bus of their own, not the desktop's, and none started behind our back.
-        rm -f "$work/wm-bus"
-        dbus-daemon --session --nofork --print-address=3 3>"$work/wm-bus" >/dev/null 2>&1 &
+        start_session_bus "$wm" || return 1
+        DBUS_SESSION_BUS_ADDRESS=$session_bus "${command[@]}" >"$work/$wm.log" 2>&1 &
         pids+=($!)
-        wait_for 10 test -s "$work/wm-bus" || { echo "no session bus for $wm" >&2 && return 1; }
-        DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/wm-bus") "${command[@]}" \
-            >"$work/$wm.log" 2>&1 &
+        # Neither says when it is ready.
+        wait_managed 20 && return 0
+        ;;
+    kwin)
+        # KWin takes org.kde.KWin on the session bus and has kglobalaccel started there: a bus
+        # of its own, as for GNOME's. It reads kwinrc and kdeglobals from XDG_CONFIG_HOME and
+        # XDG_CONFIG_DIRS: both point at a folder of its own, so that neither the user's
+        # settings nor the machine's (/etc/xdg) reach it and it runs on its defaults, as a
+        # new user's KWin does (the Breeze decoration, compositing on, focus stealing
+        # prevention Low). KDE_DEBUG keeps KCrash from restarting a crashed KWin as a process
+        # that would outlive the session.
+        mkdir -p "$work/kwin/config" "$work/kwin/cache"
+        start_session_bus kwin || return 1
+        env -u QT_QPA_PLATFORM -u QT_QPA_PLATFORMTHEME -u QT_STYLE_OVERRIDE \
+            DBUS_SESSION_BUS_ADDRESS="$session_bus" XDG_CONFIG_HOME="$work/kwin/config" \
+            XDG_CONFIG_DIRS="$work/kwin/config" XDG_CACHE_HOME="$work/kwin/cache" KDE_DEBUG=1 \
+            kwin_x11 --replace >"$work/kwin.log" 2>&1 &
         pids+=($!)
-        # Neither says when it is ready: it is once a window mapped now gets its WM_STATE.
-        xev -name wm-probe >"$work/wm-probe" 2>&1 &
-        local probe=$! window
-        probe_managed() {
-            window=$(sed -n 's/^Outer window is \(0x[0-9a-f]*\).*/\1/p' "$work/wm-probe")
-            [ -n "$window" ] && xprop -id "$window" WM_STATE 2>/dev/null | grep -q Normal
-        }
-        local managed=0
-        wait_for 20 probe_managed || managed=$?
-        kill "$probe" 2>/dev/null
-        wait "$probe" 2>/dev/null || true
-        [ "$managed" -eq 0 ] && return 0
+        # It does not say when it is ready either.
+        wait_managed 20 && return 0
         ;;
     *) echo "no such window manager here: $wm" >&2 && return 2 ;;
     esac
