@@ -3,10 +3,11 @@
 # end-to-end tests, the platform tests, the screenshots and the benchmark.
 #
 # Run as a command, like xvfb-run, it starts what is asked, runs COMMAND there and stops it all:
-#   scripts/xsession.sh run [--screen WxHxD | --no-x] [--no-wm | --wm WM] [--pulse SINK]... \
-#       -- COMMAND...
-# COMMAND gets DISPLAY (Xvfb, with openbox or the window manager WM, metacity, mutter or kwin, unless
-# --no-wm), PULSE_SERVER (with --pulse: one PulseAudio with a null sink for each SINK,
+#   scripts/xsession.sh run [--screen WxHxD | --monitors N|WxH,WxH... | --no-x] [--no-wm | --wm WM] \
+#       [--pulse SINK]... -- COMMAND...
+# COMMAND gets DISPLAY (Xvfb, or with --monitors an Xorg whose screen is N monitors of 1280x800 or
+# those of the sizes given, side by side, the first one primary; with openbox or the window
+# manager WM, metacity, mutter or kwin, unless --no-wm), PULSE_SERVER (with --pulse: one PulseAudio with a null sink for each SINK,
 # NAME:RATE[:CHANNELS]), a private HOME and XDG_RUNTIME_DIR, and LC_ALL=C.UTF-8; the command's
 # exit status is the wrapper's.
 #
@@ -20,9 +21,20 @@
 work=$(mktemp -d)
 pids=()
 xsession_cleanup() {
-    local pid
+    local pid end=$(($(date +%s) + 10))
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    # Ten seconds to end, then SIGKILL: Xorg has been seen to abort on its way out and hang in
+    # its own signal handler.
+    for pid in "${pids[@]}"; do
+        while kill -0 "$pid" 2>/dev/null && ! grep -qs '^State:.*zombie' "/proc/$pid/status" &&
+            [ "$(date +%s)" -lt "$end" ]; do
+            sleep 0.05
+        done
+        if kill -0 "$pid" 2>/dev/null && ! grep -qs '^State:.*zombie' "/proc/$pid/status"; then
+            kill -KILL "$pid" 2>/dev/null || true
+        fi
+        wait "$pid" 2>/dev/null || true
+    done
     rm -rf "$work"
 }
 trap xsession_cleanup EXIT
@@ -62,21 +74,85 @@ private_home() {
     unset WAYLAND_DISPLAY
 }
 
-# start_x_server [SCREEN-GEOMETRY]: Xvfb alone; returns non-zero, with its log on stderr, on
-# failure.
+# start_x_server [SCREEN-GEOMETRY [MONITORS]]: Xvfb alone, or with MONITORS (a count of 1280x800
+# monitors, or their sizes, WxH,WxH...) an X server whose screen is those monitors side by side,
+# tops aligned, the first one primary; returns non-zero, with its log on stderr, on failure.
 start_x_server() {
     private_home
     rm -f "$work/display"
-    # -displayfd picks a free display, so parallel runs never collide.
-    Xvfb -displayfd 3 -screen 0 "${1:-1024x768x24}" -nolisten tcp \
-        3>"$work/display" 2>"$work/xvfb.log" &
-    pids+=($!)
-    if ! wait_for 10 test -s "$work/display"; then
-        echo "Xvfb did not start" >&2
-        cat "$work/xvfb.log" >&2
-        return 1
+    if [ -n "${2:-}" ]; then
+        start_x_monitors "$2" || return 1
+    else
+        # -displayfd picks a free display, so parallel runs never collide.
+        Xvfb -displayfd 3 -screen 0 "${1:-1024x768x24}" -nolisten tcp \
+            3>"$work/display" 2>"$work/xvfb.log" &
+        pids+=($!)
+        if ! wait_for 10 test -s "$work/display"; then
+            echo "Xvfb did not start" >&2
+            cat "$work/xvfb.log" >&2
+            return 1
+        fi
     fi
     export DISPLAY=":$(head -n1 "$work/display")"
+}
+
+# start_x_monitors MONITORS: for start_x_server. Each monitor is a RandR output and CRTC of its
+# own, as on a desktop with two screens plugged in, because that is what mutter and KWin go by:
+# RandR 1.5 monitors that split one output (xrandr --setmonitor on Xvfb) are enough for Qt,
+# openbox and metacity (which read them through Xinerama), not for those two. Xvfb has one
+# output, so this is Xorg with the dummy driver, whose outputs DUMMY0, DUMMY1... are configured
+# here. Xorg runs as root only (a configuration of our own is refused otherwise).
+start_x_monitors() {
+    local list=$1 sizes=() size w h clock x=0 width=0 height=0 i=0 monitors="" options=""
+    if [[ $list =~ ^[0-9]+$ ]]; then
+        for ((i = 0; i < list; i++)); do sizes+=(1280x800); done
+    else
+        IFS=, read -r -a sizes <<<"$list"
+    fi
+    [ ${#sizes[@]} -ge 1 ] && [ ${#sizes[@]} -le 16 ] ||
+        { echo "from 1 to 16 monitors, not: $list" >&2 && return 2; }
+    i=0
+    for size in "${sizes[@]}"; do
+        [[ $size =~ ^([0-9]+)x([0-9]+)$ ]] || { echo "not a monitor size: $size" >&2 && return 2; }
+        w=${BASH_REMATCH[1]} h=${BASH_REMATCH[2]}
+        # A mode of that size at 60 Hz; the dummy driver shows nothing, so any timings within
+        # the monitor's ranges do.
+        options+="  Option \"Monitor-DUMMY$i\" \"monitor$i\"\n"
+        monitors+="Section \"Monitor\"\n  Identifier \"monitor$i\"\n"
+        monitors+="  HorizSync 5.0 - 1000.0\n  VertRefresh 5.0 - 200.0\n"
+        clock=$(((w + 160) * (h + 30) * 60 / 10000))
+        monitors+="  Modeline \"$size\" $(printf '%d.%02d' $((clock / 100)) $((clock % 100)))"
+        monitors+=" $w $((w + 48)) $((w + 80)) $((w + 160)) $h $((h + 3)) $((h + 9)) $((h + 30))\n"
+        monitors+="  Option \"PreferredMode\" \"$size\"\n  Option \"Position\" \"$x 0\"\n"
+        monitors+="  Option \"Enable\" \"true\"\n"
+        [ "$i" -eq 0 ] && monitors+="  Option \"Primary\" \"true\"\n"
+        monitors+="EndSection\n"
+        x=$((x + w))
+        [ "$h" -le "$height" ] || height=$h
+        i=$((i + 1))
+    done
+    width=$x
+    # No input devices of its own (XTEST's are enough), no VT switch, and it does not reset when
+    # its last client goes.
+    printf '%b' 'Section "ServerFlags"\n  Option "AutoAddDevices" "false"\n' \
+        '  Option "AutoEnableDevices" "false"\n  Option "AutoAddGPU" "false"\n' \
+        '  Option "DontVTSwitch" "true"\nEndSection\n' \
+        'Section "Device"\n  Identifier "dummy"\n  Driver "dummy"\n' \
+        "  VideoRam $((width * height * 4 / 1024 + 4096))\n$options" 'EndSection\n' \
+        "$monitors" \
+        'Section "Screen"\n  Identifier "screen"\n  Device "dummy"\n  Monitor "monitor0"\n' \
+        '  DefaultDepth 24\n  SubSection "Display"\n    Depth 24\n' \
+        "    Virtual $width $height\n" '  EndSubSection\nEndSection\n' >"$work/xorg.conf"
+    # 100 dpi, as Xvfb has it: KWin's title bars, for one, are as tall as the font that fits.
+    Xorg -config "$work/xorg.conf" -logfile "$work/xorg.log" -dpi 100 -nolisten tcp -noreset \
+        -keeptty -novtswitch -sharevts -displayfd 3 3>"$work/display" >"$work/xorg.out" 2>&1 &
+    pids+=($!)
+    if ! wait_for 20 test -s "$work/display"; then
+        echo "Xorg did not start" >&2
+        cat "$work/xorg.out" >&2
+        grep -E '^\[.*\] \((EE|WW)\)' "$work/xorg.log" >&2
+        return 1
+    fi
 }
 
 # start_session_bus NAME: a D-Bus session bus of the session's own, for NAME (a window manager
@@ -154,9 +230,10 @@ start_window_manager() {
     return 1
 }
 
-# start_x_session [SCREEN-GEOMETRY [WM]]: returns non-zero, with the logs on stderr, on failure.
+# start_x_session [SCREEN-GEOMETRY [WM [MONITORS]]]: returns non-zero, with the logs on stderr,
+# on failure.
 start_x_session() {
-    start_x_server "${1:-}" && start_window_manager "${2:-}"
+    start_x_server "${1:-}" "${3:-}" && start_window_manager "${2:-}"
 }
 
 # start_sound_server SINK...: a PulseAudio of its own in $work/pulse with a null sink for each
@@ -189,11 +266,12 @@ start_sound_server() {
 
 # xsession_run run OPTION... -- COMMAND...: the wrapper described at the top.
 xsession_run() {
-    local mode=${1:-} screen=1024x768x24 x=1 wm=openbox sinks=()
+    local mode=${1:-} screen=1024x768x24 monitors= x=1 wm=openbox sinks=()
     shift
     while true; do
         case ${1:-} in
         --screen) screen=$2 && shift ;;
+        --monitors) monitors=$2 && shift ;;
         --no-x) x= ;;
         --no-wm) wm= ;;
         --wm) wm=$2 && shift ;;
@@ -203,14 +281,15 @@ xsession_run() {
         shift
     done
     if [ "$mode" != run ] || [ "${1:-}" != -- ] || [ $# -lt 2 ]; then
-        echo "usage: xsession.sh run [--screen WxHxD | --no-x] [--no-wm | --wm WM]" \
+        echo "usage: xsession.sh run [--screen WxHxD | --monitors N|WxH,WxH... | --no-x]" \
+            "[--no-wm | --wm WM]" \
             "[--pulse SINK]... -- COMMAND..." >&2
         return 2
     fi
     shift
     private_home
     if [ -n "$x" ]; then
-        start_x_server "$screen" || return 1
+        start_x_server "$screen" "$monitors" || return 1
         [ -z "$wm" ] || start_window_manager "$wm" || return 1
     fi
     if [ ${#sinks[@]} -gt 0 ]; then
