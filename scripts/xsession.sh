@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
-# The one place that starts a private X server, its window manager and a sound server: for the
-# end-to-end tests, the platform tests, the screenshots and the benchmark.
+# The one place that starts a private display server, its window manager and a sound server: for
+# the end-to-end tests, the platform tests, the screenshots and the benchmark.
 #
 # Run as a command, like xvfb-run, it starts what is asked, runs COMMAND there and stops it all:
-#   scripts/xsession.sh run [--screen WxHxD | --monitors N|WxH,WxH... | --no-x] [--no-wm | --wm WM] \
-#       [--pulse SINK]... -- COMMAND...
-# COMMAND gets DISPLAY (Xvfb, or with --monitors an Xorg whose screen is N monitors of 1280x800 or
-# those of the sizes given, side by side, the first one primary; with openbox or the window
-# manager WM, metacity, mutter or kwin, unless --no-wm), PULSE_SERVER (with --pulse: one PulseAudio with a null sink for each SINK,
-# NAME:RATE[:CHANNELS]), a private HOME and XDG_RUNTIME_DIR, and LC_ALL=C.UTF-8; the command's
-# exit status is the wrapper's.
+#   scripts/xsession.sh run [--screen WxHxD | --monitors N|WxH,WxH... | --no-x]
+#       [--no-wm | --wm WM | --wayland COMPOSITOR] [--pulse SINK]... -- COMMAND...
+# COMMAND gets DISPLAY: Xvfb, or with --monitors an Xorg whose screen is N monitors of 1280x800
+# (or of the sizes given) side by side, the first one primary; with openbox or the window manager
+# WM (metacity, mutter or kwin) unless --no-wm. With --wayland instead, DISPLAY is the Xwayland
+# of COMPOSITOR (mutter or kwin), running headless on a monitor of 1280x800 (or --monitors), and
+# WAYLAND_DISPLAY its socket. And PULSE_SERVER (with --pulse: one PulseAudio with a null sink for
+# each SINK, NAME:RATE[:CHANNELS]), a private HOME and XDG_RUNTIME_DIR, and LC_ALL=C.UTF-8; the
+# command's exit status is the wrapper's.
 #
 # Sourced, it gives: $work, a scratch folder removed on exit; pids, an array whose processes are
 # stopped on exit; now_ms; wait_for; title_of, state_of, viewable and find_window for the
-# program's windows; and start_x_session, which starts Xvfb on a free display
-# and a window manager on it, and exports DISPLAY, HOME and XDG_RUNTIME_DIR for everything after
-# it (start_x_server does the same without a window manager; start_window_manager adds one);
+# program's windows; and start_x_session, which starts Xvfb (or Xorg) on a free display and a
+# window manager on it, and exports DISPLAY, HOME and XDG_RUNTIME_DIR for everything after it
+# (start_x_server does the same without a window manager; start_window_manager adds one);
+# start_wayland_session, which does the same for a Wayland session with Xwayland;
 # start_sound_server SINK..., which starts PulseAudio and sets $pulse_server and $pulse_pid.
 
 work=$(mktemp -d)
@@ -96,25 +99,35 @@ start_x_server() {
     export DISPLAY=":$(head -n1 "$work/display")"
 }
 
+# monitor_sizes MONITORS: puts the sizes of MONITORS (a count of 1280x800 monitors, or their
+# sizes WxH,WxH...) in the array sizes; returns non-zero, with a message, if it is not one.
+monitor_sizes() {
+    local size i
+    sizes=()
+    if [[ $1 =~ ^[0-9]+$ ]]; then
+        for ((i = 0; i < $1; i++)); do sizes+=(1280x800); done
+    else
+        IFS=, read -r -a sizes <<<"$1"
+    fi
+    [ ${#sizes[@]} -ge 1 ] && [ ${#sizes[@]} -le 16 ] ||
+        { echo "from 1 to 16 monitors, not: $1" >&2 && return 1; }
+    for size in "${sizes[@]}"; do
+        [[ $size =~ ^[1-9][0-9]*x[1-9][0-9]*$ ]] ||
+            { echo "not a monitor size: $size" >&2 && return 1; }
+    done
+}
+
 # start_x_monitors MONITORS: for start_x_server. Each monitor is a RandR output and CRTC of its
 # own, as on a desktop with two screens plugged in, because that is what mutter and KWin go by:
 # RandR 1.5 monitors that split one output (xrandr --setmonitor on Xvfb) are enough for Qt,
 # openbox and metacity (which read them through Xinerama), not for those two. Xvfb has one
 # output, so this is Xorg with the dummy driver, whose outputs DUMMY0, DUMMY1... are configured
-# here. Xorg runs as root only (a configuration of our own is refused otherwise).
+# here.
 start_x_monitors() {
-    local list=$1 sizes=() size w h clock x=0 width=0 height=0 i=0 monitors="" options=""
-    if [[ $list =~ ^[0-9]+$ ]]; then
-        for ((i = 0; i < list; i++)); do sizes+=(1280x800); done
-    else
-        IFS=, read -r -a sizes <<<"$list"
-    fi
-    [ ${#sizes[@]} -ge 1 ] && [ ${#sizes[@]} -le 16 ] ||
-        { echo "from 1 to 16 monitors, not: $list" >&2 && return 2; }
-    i=0
+    local sizes=() size w h clock x=0 width=0 height=0 i=0 monitors="" options=""
+    monitor_sizes "$1" || return 2
     for size in "${sizes[@]}"; do
-        [[ $size =~ ^([0-9]+)x([0-9]+)$ ]] || { echo "not a monitor size: $size" >&2 && return 2; }
-        w=${BASH_REMATCH[1]} h=${BASH_REMATCH[2]}
+        w=${size%x*} h=${size#*x}
         # A mode of that size at 60 Hz; the dummy driver shows nothing, so any timings within
         # the monitor's ranges do.
         options+="  Option \"Monitor-DUMMY$i\" \"monitor$i\"\n"
@@ -144,6 +157,7 @@ start_x_monitors() {
         '  DefaultDepth 24\n  SubSection "Display"\n    Depth 24\n' \
         "    Virtual $width $height\n" '  EndSubSection\nEndSection\n' >"$work/xorg.conf"
     # 100 dpi, as Xvfb has it: KWin's title bars, for one, are as tall as the font that fits.
+    # -keeptty, -novtswitch and -sharevts keep it off the machine's consoles.
     Xorg -config "$work/xorg.conf" -logfile "$work/xorg.log" -dpi 100 -nolisten tcp -noreset \
         -keeptty -novtswitch -sharevts -displayfd 3 3>"$work/display" >"$work/xorg.out" 2>&1 &
     pids+=($!)
@@ -236,6 +250,72 @@ start_x_session() {
     start_x_server "${1:-}" "${3:-}" && start_window_manager "${2:-}"
 }
 
+# start_wayland_session COMPOSITOR [MONITORS]: a Wayland session as GNOME's and KDE's users have
+# it, in which the program, an X11 client, runs through Xwayland: COMPOSITOR, mutter or kwin,
+# headless on a virtual monitor of 1280x800 (or MONITORS, as for start_x_server; kwin's must be
+# of one size), with Xwayland. Exports DISPLAY (Xwayland's), XAUTHORITY (mutter's), and
+# WAYLAND_DISPLAY, HOME and XDG_RUNTIME_DIR for everything after it; returns once Xwayland takes
+# clients, or non-zero, with the compositor's log on stderr.
+# Under rootless Xwayland XGetImage of the root fails (a window's own xwd -id works, without
+# its frame), and _NET_CLIENT_LIST_STACKING lists X11 windows only.
+start_wayland_session() {
+    local compositor=$1 sizes=() size command=()
+    monitor_sizes "${2:-1280x800}" || return 2
+    private_home
+    unset DISPLAY XAUTHORITY
+    # Both start the program they are given (kwin takes each argument for a program of its own)
+    # once their Wayland socket and Xwayland are up: this one writes down the environment it got,
+    # and then waits to be stopped, or for the compositor to end.
+    printf '#!/bin/sh\necho $$ >"%s.pid"\nenv >"%s.new" && mv "%s.new" "%s"\n%s\n' \
+        "$work/wayland-env" "$work/wayland-env" "$work/wayland-env" "$work/wayland-env" \
+        'exec tail --pid=$PPID -f /dev/null' >"$work/wayland-ready"
+    chmod +x "$work/wayland-ready"
+    rm -f "$work/wayland-env" "$work/wayland-env.pid"
+    start_session_bus "$compositor-wayland" || return 1
+    case $compositor in
+    mutter)
+        command=(mutter --headless --wayland --sm-disable --wayland-display=wayland-0)
+        for size in "${sizes[@]}"; do command+=(--virtual-monitor "$size"); done
+        command+=(-- "$work/wayland-ready")
+        DBUS_SESSION_BUS_ADDRESS=$session_bus "${command[@]}" >"$work/$compositor.log" 2>&1 &
+        pids+=($!)
+        ;;
+    kwin)
+        size=${sizes[0]}
+        [ "$(printf '%s\n' "${sizes[@]}" | sort -u | wc -l)" -eq 1 ] ||
+            { echo "kwin_wayland's virtual outputs are of one size" >&2 && return 2; }
+        # Debian gives kwin_wayland the file capability cap_sys_resource; where the bounding set
+        # lacks it, as in many containers, exec fails (EPERM). A copy has no capabilities.
+        cp /usr/bin/kwin_wayland "$work/kwin_wayland" || return 1
+        mkdir -p "$work/kwin/config" "$work/kwin/cache"
+        # Its settings as for KWin on X11 (start_window_manager). No screen locker, which would
+        # lock the session after five idle minutes. Its screenshot interface,
+        # org.kde.KWin.ScreenShot2, answers any client, as it does the desktop's own tools.
+        env -u QT_QPA_PLATFORM -u QT_QPA_PLATFORMTHEME -u QT_STYLE_OVERRIDE \
+            DBUS_SESSION_BUS_ADDRESS="$session_bus" XDG_CONFIG_HOME="$work/kwin/config" \
+            XDG_CONFIG_DIRS="$work/kwin/config" XDG_CACHE_HOME="$work/kwin/cache" KDE_DEBUG=1 \
+            KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 \
+            "$work/kwin_wayland" --virtual --xwayland --no-lockscreen --socket wayland-0 \
+            --width "${size%x*}" --height "${size#*x}" --output-count ${#sizes[@]} \
+            "$work/wayland-ready" >"$work/$compositor.log" 2>&1 &
+        pids+=($!)
+        ;;
+    *) echo "no such compositor here: $compositor" >&2 && return 2 ;;
+    esac
+    if ! wait_for 30 test -s "$work/wayland-env"; then
+        echo "$compositor did not start" >&2
+        cat "$work/$compositor.log" >&2
+        return 1
+    fi
+    # Not a child of this shell: stopped by its PID like the others.
+    pids+=("$(cat "$work/wayland-env.pid")")
+    export WAYLAND_DISPLAY=wayland-0 DISPLAY
+    DISPLAY=$(sed -n 's/^DISPLAY=//p' "$work/wayland-env")
+    XAUTHORITY=$(sed -n 's/^XAUTHORITY=//p' "$work/wayland-env")
+    # KWin's Xwayland takes local clients without one, and sets it empty.
+    if [ -n "$XAUTHORITY" ]; then export XAUTHORITY; else unset XAUTHORITY; fi
+}
+
 # start_sound_server SINK...: a PulseAudio of its own in $work/pulse with a null sink for each
 # NAME:RATE[:CHANNELS] and nothing else, at $pulse_server ($pulse_pid); returns non-zero, with
 # its log on stderr, on failure. Called again after the server has been stopped, it starts a new
@@ -266,7 +346,7 @@ start_sound_server() {
 
 # xsession_run run OPTION... -- COMMAND...: the wrapper described at the top.
 xsession_run() {
-    local mode=${1:-} screen=1024x768x24 monitors= x=1 wm=openbox sinks=()
+    local mode=${1:-} screen=1024x768x24 monitors='' x=1 wm=openbox wayland='' sinks=()
     shift
     while true; do
         case ${1:-} in
@@ -275,6 +355,7 @@ xsession_run() {
         --no-x) x= ;;
         --no-wm) wm= ;;
         --wm) wm=$2 && shift ;;
+        --wayland) wayland=$2 && shift ;;
         --pulse) sinks+=("$2") && shift ;;
         *) break ;;
         esac
@@ -282,13 +363,14 @@ xsession_run() {
     done
     if [ "$mode" != run ] || [ "${1:-}" != -- ] || [ $# -lt 2 ]; then
         echo "usage: xsession.sh run [--screen WxHxD | --monitors N|WxH,WxH... | --no-x]" \
-            "[--no-wm | --wm WM]" \
-            "[--pulse SINK]... -- COMMAND..." >&2
+            "[--no-wm | --wm WM | --wayland COMPOSITOR] [--pulse SINK]... -- COMMAND..." >&2
         return 2
     fi
     shift
     private_home
-    if [ -n "$x" ]; then
+    if [ -n "$wayland" ]; then
+        start_wayland_session "$wayland" "$monitors" || return 1
+    elif [ -n "$x" ]; then
         start_x_server "$screen" "$monitors" || return 1
         [ -z "$wm" ] || start_window_manager "$wm" || return 1
     fi
