@@ -337,20 +337,27 @@ bool EwmhWindows::nativeEventFilter(const QByteArray &type, void *message, qintp
     if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
         return false;
     const auto *notify = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+    const auto pending = m_placedByGuess.constFind(notify->window);
+    if (pending == m_placedByGuess.cend())
+        return false;
+    // Once the window manager is done with the window: it has mapped it (its WM_STATE is normal)
+    // and framed it. Moved before that, KWin may still put it where it was first asked to.
     xcb_connection_t *c = connection();
-    if (notify->atom != atom(c, "_NET_FRAME_EXTENTS") || !m_placedByGuess.contains(notify->window))
+    QWidget *window = pending->window;
+    const std::optional<QMargins> frame =
+        window ? frameExtents(c, window, notify->window) : std::nullopt;
+    const xcb_atom_t wmState = atom(c, "WM_STATE");
+    if (window && (!frame || readProperty(c, notify->window, wmState, wmState, 1).value(0) != 1))
         return false;
-    const Pending pending = m_placedByGuess.take(notify->window);
-    if (!pending.window)
+    const QRect area = pending->area;
+    m_placedByGuess.erase(pending);
+    if (!window)
         return false;
-    const std::optional<QMargins> frame = frameExtents(c, pending.window, notify->window);
-    if (!frame)
-        return false;
-    const QRect placed = centredClientArea(pending.window->size(), *frame, pending.area);
-    if (placed != pending.window->geometry()) {
-        qCDebug(lcWindows) << pending.window->objectName() << "placed again by its frame" << *frame
-                           << "at" << placed;
-        pending.window->setGeometry(placed);
+    const QRect placed = centredClientArea(window->size(), *frame, area);
+    if (placed != window->geometry()) {
+        qCDebug(lcWindows) << window->objectName() << "placed again by its frame" << *frame << "at"
+                           << placed;
+        window->setGeometry(placed);
     }
     return false;
 }

@@ -11,7 +11,8 @@ build=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools
 test=(clang libclang-rt-14-dev xvfb xauth openbox x11-utils xdotool faketime
       pulseaudio pulseaudio-utils sox imagemagick desktop-file-utils appstream xclip
       x11-apps at-spi2-core python3-pyatspi dbus-daemon dbus-bin qt6ct metacity mutter
-      kwin-x11 kwin-wayland kwin-style-breeze xwayland xserver-xorg-core xserver-xorg-video-dummy)
+      kwin-x11 kwin-wayland kwin-style-breeze xwayland xserver-xorg-core xserver-xorg-video-dummy
+      wmctrl)
 run=()
 bench=(xvfb openbox x11-utils xdotool faketime pulseaudio pulseaudio-utils sox
        libxcb-damage0-dev gcc python3)

@@ -49,13 +49,4 @@ TEST(Caption, CountsDownAndOverWithTheNote)
     }
 }
 
-TEST(Caption, NoteAppearsOnceAcrossMidnight)
-{
-    for (int s = -5; s < 5; ++s) {
-        const QString text = countdownCaption(QTime(0, 0).addSecs(s), QTime(7, 30), u"会議"_s);
-        EXPECT_EQ(text.count(u"【会議】"_s), 1) << text.toStdString();
-        EXPECT_EQ(text.endsWith(u"前 【会議】"_s), s >= 0) << text.toStdString();
-    }
-}
-
 } // namespace

@@ -108,8 +108,7 @@ private:
     {
         ticks.push_back(ms);
         const qint64 read = wild ? *std::exchange(wild, std::nullopt) : ms;
-        const TickActions actions =
-            tick.decide({read % kDayMs, steady}, lblTime, minimised, alarm);
+        const TickActions actions = tick.decide({read % kDayMs, steady}, lblTime, minimised, alarm);
         if (actions.confirm) {
             TickActions confirmOnly;
             confirmOnly.confirm = true;
@@ -209,6 +208,15 @@ struct JumpRow
     std::vector<qint64> rings;
 };
 
+// A tick on day 0 or day 1, just after its second as the timer has it.
+constexpr qint64 t0(int h, int m, int s = 0)
+{
+    return at(0, h, m, s, kPhaseMs);
+}
+constexpr qint64 t1(int h, int m, int s = 0)
+{
+    return at(1, h, m, s, kPhaseMs);
+}
 // A ring at the tick that confirms a jump to t.
 constexpr qint64 confirmed(qint64 t)
 {
@@ -220,121 +228,51 @@ constexpr qint64 confirmed(qint64 t)
 // followed by 03:00:00, in autumn 02:59:59 by 02:00:00.
 TEST(Tick, RingsAsTheReadTimeSaysAcrossClockJumps)
 {
+    // clang-format off
     const std::vector<JumpRow> rows = {
-        {"ForwardAcrossTheAlarmRingsAtTheNextTick",
-         QTime(10, 30),
-         at(0, 10, 20, 0, kPhaseMs),
-         {{at(0, 10, 25, 0, kPhaseMs), at(0, 10, 40, 0, kPhaseMs)}},
-         at(0, 23, 0, 0),
-         {confirmed(at(0, 10, 40, 0, kPhaseMs))}},
-        {"ForwardFromAfterTheRingDoesNotRingAgain",
-         QTime(10, 30),
-         at(0, 10, 29, 0, kPhaseMs),
-         {{at(0, 10, 31, 0, kPhaseMs), at(0, 22, 0, 0, kPhaseMs)}},
-         at(0, 23, 59, 59),
-         {at(0, 10, 30, 0, kPhaseMs)}},
-        {"BackAcrossTheAlarmArmsItAgain",
-         QTime(10, 30),
-         at(0, 10, 29, 0, kPhaseMs),
-         {{at(0, 10, 40, 0, kPhaseMs), at(0, 10, 20, 0, kPhaseMs)}},
-         at(0, 12, 0, 0),
-         {at(0, 10, 30, 0, kPhaseMs), at(0, 10, 30, 0, kPhaseMs)}},
-        {"BackWithinTheRungTimeKeepsItRung",
-         QTime(10, 30),
-         at(0, 10, 29, 0, kPhaseMs),
-         {{at(0, 10, 40, 0, kPhaseMs), at(0, 10, 30, 0, kPhaseMs)}},
-         at(0, 12, 0, 0),
-         {at(0, 10, 30, 0, kPhaseMs)}},
-        {"ForwardAcrossMidnightArmsItForTheNextDay",
-         QTime(10, 30),
-         at(0, 10, 29, 0, kPhaseMs),
-         {{at(0, 10, 31, 0, kPhaseMs), at(1, 6, 0, 0, kPhaseMs)}},
-         at(1, 23, 0, 0),
-         {at(0, 10, 30, 0, kPhaseMs), at(1, 10, 30, 0, kPhaseMs)}},
-        {"SuspendedAcrossTheAlarmRingsAtTheFirstTickAfter",
-         QTime(10, 30),
-         at(0, 10, 29, 50, kPhaseMs),
-         {{at(0, 10, 29, 55, kPhaseMs), at(0, 10, 30, 25, kPhaseMs)}},
-         at(0, 11, 0, 0),
-         {confirmed(at(0, 10, 30, 25, kPhaseMs))}},
-        {"SpringGapContainingTheAlarmRingsRightAfterIt",
-         QTime(2, 30),
-         at(0, 1, 0, 0, kPhaseMs),
-         {{at(0, 2, 0, 0, kPhaseMs), at(0, 3, 0, 0, kPhaseMs)}},
-         at(1, 3, 0, 0),
-         {confirmed(at(0, 3, 0, 0, kPhaseMs)), at(1, 2, 30, 0, kPhaseMs)}},
-        {"AutumnRepeatRingsInEachPassOfTheAlarmTime",
-         QTime(2, 30),
-         at(0, 1, 0, 0, kPhaseMs),
-         {{at(0, 3, 0, 0, kPhaseMs), at(0, 2, 0, 0, kPhaseMs)}},
-         at(1, 3, 0, 0),
-         {at(0, 2, 30, 0, kPhaseMs), at(0, 2, 30, 0, kPhaseMs), at(1, 2, 30, 0, kPhaseMs)}},
-        {"ForwardAcrossMidnightAndTheAlarmRingsAtTheNextTick",
-         QTime(0, 30),
-         at(0, 0, 20, 0, kPhaseMs),
-         {{at(0, 23, 50, 0, kPhaseMs), at(1, 1, 0, 0, kPhaseMs)}},
-         at(1, 12, 0, 0),
-         {at(0, 0, 30, 0, kPhaseMs), confirmed(at(1, 1, 0, 0, kPhaseMs))}},
-        {"AutumnRepeatStartsNoNewDayForAMidnightAlarm",
-         QTime(0, 0),
-         at(0, 1, 0, 0, kPhaseMs),
-         {{at(0, 3, 0, 0, kPhaseMs), at(0, 2, 0, 0, kPhaseMs)}},
-         at(1, 3, 0, 0),
-         {at(0, 1, 0, 0, kPhaseMs), at(1, 0, 0, 0, kPhaseMs)}},
-        {"AutumnRepeatLeavesOtherAlarmsAtOnce",
-         QTime(7, 30),
-         at(0, 1, 0, 0, kPhaseMs),
-         {{at(0, 3, 0, 0, kPhaseMs), at(0, 2, 0, 0, kPhaseMs)}},
-         at(1, 3, 0, 0),
-         {at(0, 7, 30, 0, kPhaseMs)}},
+        {"ForwardAcrossTheAlarmRingsAtTheNextTick", QTime(10, 30), t0(10, 20),
+         {{t0(10, 25), t0(10, 40)}}, t0(23, 0), {confirmed(t0(10, 40))}},
+        {"ForwardFromAfterTheRingDoesNotRingAgain", QTime(10, 30), t0(10, 29),
+         {{t0(10, 31), t0(22, 0)}}, t0(23, 59, 59), {t0(10, 30)}},
+        {"BackAcrossTheAlarmArmsItAgain", QTime(10, 30), t0(10, 29),
+         {{t0(10, 40), t0(10, 20)}}, t0(12, 0), {t0(10, 30), t0(10, 30)}},
+        {"BackWithinTheRungTimeKeepsItRung", QTime(10, 30), t0(10, 29),
+         {{t0(10, 40), t0(10, 30)}}, t0(12, 0), {t0(10, 30)}},
+        {"ForwardAcrossMidnightArmsItForTheNextDay", QTime(10, 30), t0(10, 29),
+         {{t0(10, 31), t1(6, 0)}}, t1(23, 0), {t0(10, 30), t1(10, 30)}},
+        {"SuspendedAcrossTheAlarmRingsAtTheFirstTickAfter", QTime(10, 30), t0(10, 29, 50),
+         {{t0(10, 29, 55), t0(10, 30, 25)}}, t0(11, 0), {confirmed(t0(10, 30, 25))}},
+        {"SpringGapContainingTheAlarmRingsRightAfterIt", QTime(2, 30), t0(1, 0),
+         {{t0(2, 0), t0(3, 0)}}, t1(3, 0), {confirmed(t0(3, 0)), t1(2, 30)}},
+        {"AutumnRepeatRingsInEachPassOfTheAlarmTime", QTime(2, 30), t0(1, 0),
+         {{t0(3, 0), t0(2, 0)}}, t1(3, 0), {t0(2, 30), t0(2, 30), t1(2, 30)}},
+        {"ForwardAcrossMidnightAndTheAlarmRingsAtTheNextTick", QTime(0, 30), t0(0, 20),
+         {{t0(23, 50), t1(1, 0)}}, t1(12, 0), {t0(0, 30), confirmed(t1(1, 0))}},
+        {"AutumnRepeatStartsNoNewDayForAMidnightAlarm", QTime(0, 0), t0(1, 0),
+         {{t0(3, 0), t0(2, 0)}}, t1(3, 0), {t0(1, 0), t1(0, 0)}},
+        {"AutumnRepeatLeavesOtherAlarmsAtOnce", QTime(7, 30), t0(1, 0),
+         {{t0(3, 0), t0(2, 0)}}, t1(3, 0), {t0(7, 30)}},
         // One wild reading between two true ones.
-        {"OneReadingMinutesAheadDoesNotRingEarly",
-         QTime(10, 30),
-         at(0, 10, 20, 0, kPhaseMs),
-         {{at(0, 10, 25, 0, kPhaseMs), at(0, 10, 35, 0), true}},
-         at(0, 12, 0, 0),
-         {at(0, 10, 30, 0, kPhaseMs)}},
-        {"OneReadingMinutesBackAfterTheRingDoesNotRingAgain",
-         QTime(10, 30),
-         at(0, 10, 29, 0, kPhaseMs),
-         {{at(0, 10, 35, 0, kPhaseMs), at(0, 10, 25, 0), true}},
-         at(0, 12, 0, 0),
-         {at(0, 10, 30, 0, kPhaseMs)}},
-        {"OneReadingHoursBackInTheAlarmSecondRingsAMomentLater",
-         QTime(10, 30),
-         at(0, 10, 29, 0, kPhaseMs),
-         {{at(0, 10, 30, 0, kPhaseMs), at(0, 4, 0, 0), true}},
-         at(0, 12, 0, 0),
-         {at(0, 10, 30, 0, kPhaseMs + kConfirmMs)}},
-        {"OneReadingHoursAheadAfterTheRingStartsNoNewDay",
-         QTime(10, 30),
-         at(0, 10, 29, 0, kPhaseMs),
-         {{at(0, 10, 40, 0, kPhaseMs), at(0, 23, 0, 0), true}},
-         at(0, 23, 59, 59),
-         {at(0, 10, 30, 0, kPhaseMs)}},
-        {"OneReadingPastMidnightDoesNotArmTheAlarmAgain",
-         QTime(10, 30),
-         at(0, 10, 29, 0, kPhaseMs),
-         {{at(0, 23, 50, 0, kPhaseMs), at(1, 0, 10, 0), true}},
-         at(1, 12, 0, 0),
-         {at(0, 10, 30, 0, kPhaseMs), at(1, 10, 30, 0, kPhaseMs)}},
-        {"OneReadingADayBackDoesNotRingEarly",
-         QTime(10, 30),
-         at(0, 10, 29, 0, kPhaseMs),
-         {{at(1, 0, 10, 0, kPhaseMs), at(0, 23, 50, 0), true}},
-         at(1, 12, 0, 0),
-         {at(0, 10, 30, 0, kPhaseMs), at(1, 10, 30, 0, kPhaseMs)}},
+        {"OneReadingMinutesAheadDoesNotRingEarly", QTime(10, 30), t0(10, 20),
+         {{t0(10, 25), t0(10, 35), true}}, t0(12, 0), {t0(10, 30)}},
+        {"OneReadingMinutesBackAfterTheRingDoesNotRingAgain", QTime(10, 30), t0(10, 29),
+         {{t0(10, 35), t0(10, 25), true}}, t0(12, 0), {t0(10, 30)}},
+        {"OneReadingHoursBackInTheAlarmSecondRingsAMomentLater", QTime(10, 30), t0(10, 29),
+         {{t0(10, 30), t0(4, 0), true}}, t0(12, 0), {confirmed(t0(10, 30))}},
+        {"OneReadingHoursAheadAfterTheRingStartsNoNewDay", QTime(10, 30), t0(10, 29),
+         {{t0(10, 40), t0(23, 0), true}}, t0(23, 59, 59), {t0(10, 30)}},
+        {"OneReadingPastMidnightDoesNotArmTheAlarmAgain", QTime(10, 30), t0(10, 29),
+         {{t0(23, 50), t1(0, 10), true}}, t1(12, 0), {t0(10, 30), t1(10, 30)}},
+        {"OneReadingADayBackDoesNotRingEarly", QTime(10, 30), t0(10, 29),
+         {{t1(0, 10), t0(23, 50), true}}, t1(12, 0), {t0(10, 30), t1(10, 30)}},
         // The clock set back before the alarm, the one tick then reading hours ahead, and the
         // clock set on to the alarm second: that tick must not leave the alarm rung.
-        {"SetBackAWildReadingThenForwardToTheAlarmRings",
-         QTime(12, 0),
-         at(0, 11, 59, 0, kPhaseMs),
-         {{at(0, 12, 0, 1, kPhaseMs), at(0, 11, 59, 55, kPhaseMs)},
-          {at(0, 11, 59, 55, kPhaseMs), at(0, 20, 40, 20), true},
-          {at(0, 11, 59, 56, kPhaseMs), at(0, 12, 0, 0, kPhaseMs)}},
-         at(0, 12, 10, 0),
-         {at(0, 12, 0, 0, kPhaseMs), confirmed(at(0, 12, 0, 0, kPhaseMs))}},
+        {"SetBackAWildReadingThenForwardToTheAlarmRings", QTime(12, 0), t0(11, 59),
+         {{t0(12, 0, 1), t0(11, 59, 55)}, {t0(11, 59, 55), t0(20, 40, 20), true},
+          {t0(11, 59, 56), t0(12, 0)}},
+         t0(12, 10), {t0(12, 0), confirmed(t0(12, 0))}},
     };
+    // clang-format on
     for (const JumpRow &row : rows) {
         SCOPED_TRACE(row.name);
         std::vector<qint64> steps;

@@ -1,12 +1,7 @@
 # Sourced by the end-to-end scripts, the screenshot and the package test, after
-# scripts/xsession.sh: runs the real program on the private X server with a clock the script can
-# set and step, and works its windows the way a user does from the keyboard (xdotool keys).
-#
-# Gives them: say and fail (set e2e_name first); need_tools; a fake clock (fake_clock_to,
-# step_clock_to, fake_epoch_ms, fake_time_of_day; tick_shown, expect_quiet); start_program,
-# alive, stop_program; a private PulseAudio with a null sink whose new streams are counted
-# (start_pulse, sounds_played) and recorded (start_recording, heard_seconds, heard_as); and the
-# program's windows: window_appears, press, set_alarm, wait_for_timeup, close_timeup.
+# scripts/xsession.sh (set e2e_name first): runs the real program on the private X server with a
+# clock the script can set and step, a private PulseAudio, and works its windows the way a user
+# does from the keyboard (xdotool keys).
 
 e2e_name=${e2e_name:-e2e}
 say() { echo "$e2e_name: $*"; }
@@ -267,11 +262,9 @@ clock_face() {
         xwd -silent -id "$main" 2>/dev/null | md5sum
     fi
 }
-# tick_shown [TIMEUP]: waits until a tick that read the clock after this call has shown the
-# time, or until the program has rung (a Time UP window other than TIMEUP, the one that was up
-# before the change the caller made, if any). Each new second changes the clock face; its first
-# change may still come from a tick that read the clock just before the call, but the tick after
-# that one cannot have.
+# tick_shown [TIMEUP]: waits until a tick that read the clock after this call has shown the time
+# (the second change of the clock face: the first may come from a tick just before the call), or
+# until the program has rung (a Time UP window other than TIMEUP, the one up before the change).
 tick_shown() {
     local face= seen changes=0 timeup_before=${1-$(find_window "Time UP" || true)}
     local end=$(($(now_ms) + 10000))
@@ -292,9 +285,8 @@ tick_shown() {
     done
 }
 # expect_quiet WHAT [DATE]: fails if the program rings up to DATE by its clock (now when not
-# given). Waits until its clock has passed DATE and then for a tick that read the clock after
-# that (tick_shown): that one comes a second after the tick of DATE, and a ring then would have
-# mapped its Time UP window by then (a ring maps it within milliseconds).
+# given): waits until its clock has passed DATE and then for a tick after that (tick_shown), by
+# which a ring at DATE would have mapped its Time UP window.
 expect_quiet() {
     local what=$1 due
     due=$(fake_epoch_ms)

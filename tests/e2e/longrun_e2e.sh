@@ -7,21 +7,16 @@
 # nothing may ring in between; the resident memory may not grow with the cycles; the program
 # must end through 閉じる with status 0 and no sanitizer report.
 #
-# How many cycles: LeakSanitizer reports at the end whatever nothing points to any more, and one
-# cycle of each kind (the first round) is enough for that. What the program still points to but
-# keeps for good (a dialog never deleted, a cache that grows with each dialog or each ring) shows
-# only as resident size that grows with the cycles: it is read after each round of ten dialog
-# cycles and after each ring, and its growth per round and per ring is the slope of a line
-# fitted through the readings. Measured on 2 cores under AddressSanitizer, the readings of the
-# rounds lie within about 14 kB of their line, so that over 4 rounds the slope is known to about
-# 6 kB a round; those of the rings lie within about 5 kB, which over 8 rings gives it to about
-# 0.8 kB a ring. A healthy program grows by 3 to 18 kB a round and by 10 kB a ring (each Time UP
-# window's icon adds its pictures to Qt's pixmap cache); a Time UP window with a palette of its
-# own, whose button the style then draws and caches anew for each window, makes it 23 kB a ring,
-# and a dialog never deleted 2 MB a round. With the sound, each new sound stopping the last, the
-# sound library and the allocator's per-thread caches take 30 to 40 rings to settle (over 40 kB
-# a ring at first, then about 10), too long to tell a fault by: the memory is read on the rings
-# after the sound server has gone, and the rings with sound are counted.
+# How many cycles: LeakSanitizer reports whatever nothing points to any more, for which one cycle
+# of each kind (the first round) is enough. What the program keeps for good (a dialog never
+# deleted, a cache that grows with each dialog or ring) shows as resident size growing with the
+# cycles: read after each round of ten dialog cycles and after each ring, its growth is the slope
+# of a line fitted through the readings, known to about 6 kB a round over 4 rounds and 0.8 kB a
+# ring over 8 rings (2 cores, AddressSanitizer). A healthy program grows by 3 to 18 kB a round and
+# up to 10 kB a ring; a Time UP window with a palette of its own (its button cached anew each
+# time) by 23 kB a ring, a dialog never deleted by 2 MB a round. With the sound, the sound library
+# and the allocator take 30 to 40 rings to settle, too long to tell a fault by: the memory is read
+# on the rings after the sound server has gone.
 #
 # Usage: longrun_e2e.sh PATH-TO-alarm-clock
 # LONGRUN_ROUNDS, LONGRUN_SOUND_RINGS and LONGRUN_RINGS change the counts while working on the
@@ -58,15 +53,10 @@ start_x_session 1024x768x24 || fail "no X session"
 start_pulse
 fake_clock_to "$morning"
 
-# AddressSanitizer keeps freed blocks in a quarantine of up to 256 MiB, to catch late uses,
-# and gives free pages back to the system only now and then: the resident size would grow with
-# every block allocated and freed, leak or not. It also stores the call stack of every
-# allocation for good, once per distinct stack; its fast unwinder follows frame pointers, which
-# Debian's Qt and system libraries do not keep, so beyond the caller of malloc the stacks hold
-# stray words that differ nearly every time, and that store grows by some kB a cycle. With no
-# quarantine, free pages returned at once and stacks cut to the allocating function (which is
-# what a leak report must name; the other end-to-end tests keep whole stacks), the resident size
-# follows what the program really holds.
+# AddressSanitizer's quarantine of freed blocks, its slow return of free pages and its store of
+# call stacks (which, through libraries without frame pointers, differ nearly every time) would
+# grow the resident size leak or not. Without quarantine, with pages returned at once and stacks
+# cut to the allocating function, which a leak report must name, it follows what the program holds.
 ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=0:thread_local_quarantine_size_kb=0"
 ASAN_OPTIONS+=":allocator_release_to_os_interval_ms=0:malloc_context_size=2"
 start_program

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# How the program looks from outside, in three rounds, each on a Xvfb of its own with one window
-# manager: openbox with the standard colour scheme, metacity and GNOME's mutter with a dark one
-# picked the way a user picks it (qt6ct's "darker"). In each round:
-# - the main window's colours, read from its pixels once an alarm and a note are set: under the
-#   standard scheme exactly the colours it always had, under the dark one a clock, alarm time
-#   and note that stay readable, at least 4.5:1 against their backgrounds (WCAG AA);
-# - the Time UP window centred on the screen by its frame as the user sees it (the client
-#   area plus _NET_FRAME_EXTENTS), within 2 px, and kept above the others.
+# The program on the desktops its users run: openbox, metacity, GNOME's mutter and KDE's KWin on
+# X11, each on two monitors of different sizes, and mutter and KWin as Wayland sessions, where the
+# program goes through Xwayland. In each round:
+# - the frames as the user sees them (client area plus _NET_FRAME_EXTENTS) centred within 2 px:
+#   the main window and Time UP on the primary monitor, the set-time dialog over the main window;
+# - the main window's colours from its pixels: under the standard scheme the ones it always had,
+#   under a dark one (qt6ct's "darker") readable at 4.5:1 or more (WCAG AA);
+# - the ring, set through the dialog: Time UP in the alarm's second (its tick's log says so) and
+#   kept above. On X11 while the user types into another program (ten keys a second, spaces and
+#   Returns among them): Time UP stays until the mouse answers it, the keys reach that program,
+#   and nothing of this program changes. Over a full-screen program (mutter and KWin keep it above
+#   windows kept above) Time UP comes up above it with the keyboard, and only Enter after the
+#   typing has stopped answers it.
 # A failed check does not end the run: the verdict comes at the end, with every figure shown.
 #
 # Usage: look_e2e.sh PATH-TO-alarm-clock
@@ -16,8 +21,8 @@ bin=$(realpath "$1")
 source "$(dirname "$0")/../../scripts/xsession.sh"
 e2e_name=e2e-look
 source "$(dirname "$0")/driver.sh"
-need_tools Xvfb openbox metacity mutter dbus-daemon xev xdotool xprop xwininfo xwd convert import \
-    python3
+need_tools Xvfb Xorg Xwayland openbox metacity mutter kwin_x11 kwin_wayland dbus-daemon xev \
+    xdotool xprop xwininfo xwd convert import wmctrl python3
 [ -n "$faketime_lib" ] || fail "libfaketime is missing (Debian package faketime)"
 qt6ct_plugin=$(ls /usr/lib/*/qt6/plugins/platformthemes/libqt6ct.so 2>/dev/null | head -n1)
 [ -n "$qt6ct_plugin" ] || fail "qt6ct is missing (Debian package qt6ct)"
@@ -81,36 +86,119 @@ for name, (twips, text0, back0) in labels.items():
 ' "$1"
 }
 
-# frame_centred: whether the Time UP window's frame, as the window manager reports it, is centred
-# on the screen within 2 px; sets $offsets to the frame centre's offset from the screen's.
-frame_centred() {
-    local info extents x y w h left right top bottom sw sh dx dy
-    info=$(xwininfo -id "$timeup") || return 1
+# frame_of WINDOW: the window's frame as the user sees it, "x y width height"; fails while the
+# window manager has not framed it.
+frame_of() {
+    local info x y w h left right top bottom
+    info=$(xwininfo -id "$1") || return 1
     x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
     y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
     w=$(sed -n 's/.*Width: *//p' <<<"$info")
     h=$(sed -n 's/.*Height: *//p' <<<"$info")
-    extents=$(xprop -id "$timeup" _NET_FRAME_EXTENTS | sed -n 's/.* = //p')
-    [ -n "$extents" ] || return 1
-    IFS=', ' read -r left right top bottom <<<"$extents"
-    read -r sw sh < <(xwininfo -root | sed -n 's/.*Width: *//p; s/.*Height: *//p' | paste -s)
+    IFS=', ' read -r left right top bottom < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.* = //p')
+    [ -n "$bottom" ] || return 1
+    echo "$((x - left)) $((y - top)) $((left + w + right)) $((top + h + bottom))"
+}
+# centred WHAT WINDOW X Y W H: whether the window's frame is centred in that area within 2 px;
+# says so, or flunks, with the offsets.
+centred() {
+    local what=$1 window=$2 frame fx fy fw fh dx dy
+    frame=$(frame_of "$window") || { flunk "$what: no frame"; return; }
+    read -r fx fy fw fh <<<"$frame"
     # Twice the offsets, in whole pixels.
-    dx=$((2 * (x - left) + left + w + right - sw))
-    dy=$((2 * (y - top) + top + h + bottom - sh))
-    offsets=$(awk -v dx="$dx" -v dy="$dy" 'BEGIN { printf "x %+.1f px, y %+.1f px", dx / 2, dy / 2 }')
-    offsets+=" (frame $((left + w + right))x$((top + h + bottom)) at $((x - left)),$((y - top));"
-    offsets+=" extents $extents; screen ${sw}x$sh)"
-    [ "${dx#-}" -le 4 ] && [ "${dy#-}" -le 4 ]
+    dx=$((2 * fx + fw - 2 * $3 - $5))
+    dy=$((2 * fy + fh - 2 * $4 - $6))
+    local said="$what: frame ${fw}x$fh at $fx,$fy, off the centre by $(awk -v x="$dx" -v y="$dy" \
+        'BEGIN { printf "%+.1f, %+.1f px", x / 2, y / 2 }')"
+    if [ "${dx#-}" -le 4 ] && [ "${dy#-}" -le 4 ]; then say "$said"; else flunk "$said"; fi
+}
+kept_above() { state_of "$timeup" | grep -q _NET_WM_STATE_ABOVE; }
+# Above the typist: later in the window manager's stacking order.
+above_typist() {
+    local order
+    order=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g')
+    awk -v t="$((typist))" -v u="$((timeup))" '{ for (i = 1; i <= NF; i++) {
+        if ($i + 0 == t) at = i; if ($i + 0 == u) au = i } } END { exit !(at && au > at) }' \
+        <<<"$(for w in $order; do printf '%d ' "$w"; done)"
+}
+keys_typed() { grep -c '^KeyPress event' "$work/typist.log" || true; }
+
+# ring WHO: sets the alarm through the dialog (checking where it comes up), runs the clock to
+# just before it, and checks the ring: with WHO "typing" or "full screen", while the user types
+# into another program, or with WHO "nobody" while nothing else happens.
+ring() {
+    local who=$1 typing= before after ahead
+    open_dialog
+    centred "$label: the set-time dialog over the main window" "$dialog" $(frame_of "$main")
+    answer_dialog "$alarm" Meeting
+    if [ "$who" != nobody ]; then
+        xev -name typist >"$work/typist.log" 2>&1 &
+        typist_pid=$!
+        pids+=("$typist_pid")
+        typist_up() {
+            typist=$(sed -n 's/^Outer window is \(0x[0-9a-f]*\).*/\1/p' "$work/typist.log")
+            [ -n "$typist" ] && viewable "$typist"
+        }
+        wait_for 10 typist_up || fail "$label: the typist's window did not come up"
+        [ "$who" = typing ] || wmctrl -i -r "$typist" -b add,fullscreen
+        activate "$typist"
+        wait_for 5 active_is "$((typist))" || fail "$label: the typist's window is not active"
+        # Ten keys a second, spaces and Returns among them, until told to stop.
+        rm -f "$work/stop-typing"
+        (until [ -e "$work/stop-typing" ]; do xdotool type --delay 100 $'aaa aa\n'; done) &
+        typing=$!
+        pids+=("$typing")
+    fi
+    fake_clock_to "2026-12-07 $alarm 0.5 seconds ago"
+    wait_for_timeup 10 || fail "$label: no Time UP window"
+    grep -q "tick at $alarm:00 rings" "$work/app.log" || flunk "$label: the ring was not in its second"
+    before=$(keys_typed)
+    wait_for 2 kept_above || flunk "$label: Time UP is not kept above: [$(state_of "$timeup")]"
+    centred "$label: Time UP on the primary monitor" "$timeup" "${primary[@]}"
+    if [ "$who" = nobody ]; then
+        say "$label: Time UP mapped in the alarm's second, kept above"
+    else
+        above_typist || flunk "$label: Time UP is under the typist's window"
+        sleep 2 # two seconds of typing: twenty keys that must not answer Time UP
+        viewable "$timeup" || flunk "$label: the typing closed Time UP"
+        [ -z "$(find_window 'ｱﾗｰﾑ時刻設定')" ] || flunk "$label: the typing opened the set-time dialog"
+        [ "$(title_of "$main")" = "ｱﾗｰﾑ時計" ] || flunk "$label: the main window's title changed"
+        after=$(keys_typed)
+        if [ "$who" = typing ]; then
+            active_is "$((typist))" || flunk "$label: the typist lost the keyboard"
+            [ "$after" -ge $((before + 10)) ] || flunk "$label: only $((after - before)) keys reached the typist"
+            say "$label: Time UP kept above the typist, untouched by $((after - before)) keys that reached it"
+        else
+            active_is "$timeup" || flunk "$label: Time UP did not take the keyboard"
+            say "$label: Time UP kept above the full-screen typist, untouched by its typing"
+        fi
+        touch "$work/stop-typing"
+        wait "$typing" || true
+    fi
+    # Answered on purpose: the mouse on OK, or, over a full-screen window, Enter once the typing
+    # has rested for the second Time UP waits for.
+    if [ "$who" = "full screen" ]; then
+        sleep 1.2
+        xdotool key Return
+    else
+        xdotool mousemove --window "$timeup" 108 62 click 1
+    fi
+    wait_for 5 timeup_gone || flunk "$label: Time UP did not close when answered"
+    [ -z "$typing" ] || kill "$typist_pid" 2>/dev/null || true
 }
 
-kept_above() { state_of "$timeup" | grep -q _NET_WM_STATE_ABOVE; }
-
-# round WM SCHEME: the program under WM with the standard or the dark colour scheme.
+# round LABEL SCHEME SESSION... -- WHO...: the program in a session started by SESSION (a
+# function and its arguments), with the standard or the dark colour scheme, ringing once for
+# each WHO.
 round() {
-    local wm=$1 scheme=$2 first=${#pids[@]} failed=${#problems[@]} started line
+    local label=$1 scheme=$2 first=${#pids[@]} failed=${#problems[@]} started line who
+    shift 2
+    local session=()
+    while [ "$1" != -- ]; do session+=("$1") && shift; done
+    shift
     started=$(now_ms)
-    start_x_session 1024x768x24 "$wm" || fail "$wm: no X session"
-    say "$wm: ready in $(($(now_ms) - started)) ms on $DISPLAY"
+    "${session[@]}" || fail "$label: no session"
+    say "$label: ready in $(($(now_ms) - started)) ms on $DISPLAY"
     fake_clock_to "2026-12-07 10:29:00"
     if [ "$scheme" = dark ]; then
         start_program "${dark_scheme[@]}"
@@ -118,42 +206,42 @@ round() {
         start_program
     fi
     wait_main_window
-    set_alarm 10:30 Meeting
-    xwd -silent -id "$main" >"$work/main.xwd" || fail "$wm: no picture of the main window"
-    look_at "$scheme" "$work/main.xwd" >"$work/look" || fail "$wm: the picture was not read"
-    [ "$(wc -l <"$work/look")" -eq 4 ] || fail "$wm: findings missing: $(cat "$work/look")"
+    centred "$label: the main window on the primary monitor" "$main" "${primary[@]}"
+    alarm=10:30
+    for who in "$@"; do
+        ring "$who"
+        alarm=10:3$((${alarm: -1} + 1))
+    done
+    xwd -silent -id "$main" >"$work/main.xwd" 2>"$work/xwd.log" ||
+        fail "$label: no picture of the main window: $(tr '\n' ' ' <"$work/xwd.log")" \
+            "$(xwininfo -id "$main" | grep -E 'Map State|upper-left' | tr -s ' \n' ' ')" \
+            "[$(state_of "$main")]"
+    look_at "$scheme" "$work/main.xwd" >"$work/look" || fail "$label: the picture was not read"
+    [ "$(wc -l <"$work/look")" -eq 4 ] || fail "$label: findings missing: $(cat "$work/look")"
     while read -r line; do
-        if [[ $line == PASS* ]]; then say "$wm: ${line#PASS }"; else flunk "$wm: ${line#FAIL }"; fi
+        if [[ $line == PASS* ]]; then say "$label: ${line#PASS }"; else flunk "$label: ${line#FAIL }"; fi
     done <"$work/look"
-    # The alarm is due at 10:30:00; the clock goes to just before it rather than waiting.
-    fake_clock_to "2026-12-07 10:29:59.5"
-    wait_for_timeup 10 || fail "$wm: no Time UP window"
-    offsets="no frame extents"
-    if wait_for 2 frame_centred; then
-        say "$wm: Time UP centred: $offsets"
-    else
-        flunk "$wm: Time UP frame off the screen's centre: $offsets"
-    fi
-    if wait_for 2 kept_above; then
-        say "$wm: Time UP is kept above (_NET_WM_STATE_ABOVE)"
-    else
-        flunk "$wm: Time UP is not kept above: [$(state_of "$timeup")]"
-    fi
     if [ ${#problems[@]} -gt "$failed" ]; then
-        import -window root "$PWD/$e2e_name-$wm.png" 2>/dev/null &&
-            say "$wm: the screen at the failures: $PWD/$e2e_name-$wm.png"
-        convert "$work/main.xwd" "$PWD/$e2e_name-$wm-main.png" &&
-            say "$wm: the main window's picture: $PWD/$e2e_name-$wm-main.png"
+        import -window root "$PWD/$e2e_name-${label// /-}.png" 2>/dev/null &&
+            say "$label: the screen at the failures: $PWD/$e2e_name-${label// /-}.png"
+        tail -n 20 "$work/app.log" | sed "s/^/$label: program: /"
     fi
-    # This session ends here: the program, the window manager (and its bus) and Xvfb.
+    # This session ends here: the program, the window manager or compositor, and the server.
     kill "${pids[@]:first}" 2>/dev/null || true
     wait "${pids[@]:first}" 2>/dev/null || true
     pids=("${pids[@]:0:first}")
-    say "$wm: done in $(($(now_ms) - started)) ms"
+    say "$label: done in $(($(now_ms) - started)) ms"
 }
 
-round openbox standard
-round metacity dark
-round mutter dark
+# Two monitors side by side, the first the primary; its area is where the main window and Time UP
+# go.
+monitors=1280x800,1024x768
+primary=(0 0 1280 800)
+round "openbox" standard start_x_session "" openbox "$monitors" -- typing
+round "metacity" dark start_x_session "" metacity "$monitors" -- typing
+round "mutter" dark start_x_session "" mutter "$monitors" -- typing "full screen"
+round "KWin" standard start_x_session "" kwin "$monitors" -- typing "full screen"
+round "mutter, Wayland" standard start_wayland_session mutter -- nobody
+round "KWin, Wayland" standard start_wayland_session kwin -- nobody
 [ ${#problems[@]} -eq 0 ] || fail "${#problems[@]} check(s) failed: $(printf '\n  %s' "${problems[@]}")"
 say "all checks passed"

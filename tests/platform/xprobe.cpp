@@ -86,42 +86,6 @@ int XProbe::changes()
     return m_changes;
 }
 
-xcb_window_t XProbe::createWindow(const QRect &geometry)
-{
-    const xcb_window_t window = xcb_generate_id(m_c);
-    xcb_create_window(m_c, XCB_COPY_FROM_PARENT, window, m_root, geometry.x(), geometry.y(),
-                      geometry.width(), geometry.height(), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      XCB_COPY_FROM_PARENT, 0, nullptr);
-    xcb_map_window(m_c, window);
-    xcb_flush(m_c);
-    return window;
-}
-
-void XProbe::activate(xcb_window_t window)
-{
-    tellWindowManager(window, "_NET_ACTIVE_WINDOW", 2, XCB_CURRENT_TIME);
-}
-
-void XProbe::setFullScreen(xcb_window_t window)
-{
-    tellWindowManager(window, "_NET_WM_STATE", 1, atom("_NET_WM_STATE_FULLSCREEN"));
-}
-
-void XProbe::tellWindowManager(xcb_window_t window, const QByteArray &type, quint32 d0, quint32 d1)
-{
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = window;
-    message.type = atom(type);
-    message.data.data32[0] = d0;
-    message.data.data32[1] = d1;
-    xcb_send_event(m_c, 0, m_root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char *>(&message));
-    xcb_flush(m_c);
-}
-
 void XProbe::askWindowManager()
 {
     if (m_asking == XCB_WINDOW_NONE) {

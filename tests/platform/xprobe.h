@@ -30,12 +30,6 @@ public:
     void watch(xcb_window_t window, const QByteArray &name);
     int changes();
 
-    // Another program's window, as this connection stands for one: made and mapped, made
-    // active as a pager would, made full screen.
-    xcb_window_t createWindow(const QRect &geometry);
-    void activate(xcb_window_t window);
-    void setFullScreen(xcb_window_t window);
-
     // A round trip through the window manager: asks it for the frame extents of an unmapped
     // window of the probe's own. Its answer comes after it has handled everything the server
     // had sent it before; answered() says whether it has come.
@@ -44,7 +38,6 @@ public:
 
 private:
     void take(xcb_generic_event_t *event);
-    void tellWindowManager(xcb_window_t window, const QByteArray &type, quint32 d0, quint32 d1);
 
     xcb_connection_t *m_c;
     xcb_window_t m_root;
