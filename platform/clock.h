@@ -23,7 +23,6 @@ public:
     }
 };
 
-// Reads the system clock in local time.
 class SystemClock final : public Clock
 {
 public:

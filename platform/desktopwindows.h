@@ -47,8 +47,8 @@ QRect centredClientArea(const QSize &size, const QMargins &frame, const QRect &a
 class EwmhWindows final : public QObject, public DesktopWindows, public QAbstractNativeEventFilter
 {
 public:
+    // Its native event filter goes with it.
     EwmhWindows();
-    ~EwmhWindows() override;
 
     void keepOffTaskbar(QWidget *window) override;
     void makeOwnerlessToolWindow(QWidget *window) override;

@@ -173,12 +173,6 @@ EwmhWindows::EwmhWindows()
         qApp->installNativeEventFilter(this);
 }
 
-EwmhWindows::~EwmhWindows()
-{
-    if (qApp)
-        qApp->removeNativeEventFilter(this);
-}
-
 void EwmhWindows::keepOffTaskbar(QWidget *window)
 {
     // Tool windows stay off most taskbars by their type alone; the state, written before each
