@@ -28,7 +28,7 @@ TickActions ClockTick::decide(const ClockReading &reading, QStringView clockLabe
                               std::optional<QTime> alarm)
 {
     TickActions actions;
-    const QTime now = QTime::fromMSecsSinceStartOfDay(reading.msecsSinceMidnight / 1000 * 1000);
+    const QTime now = reading.time();
 
     // A tick in the second the clock label shows does nothing (minimised, the label stays).
     QString nowText = now.toString(u"HH:mm:ss");

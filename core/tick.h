@@ -12,6 +12,12 @@ struct ClockReading
 {
     qint64 msecsSinceMidnight = 0;
     qint64 steadyMsecs = 0;
+
+    // The time of day in whole seconds.
+    QTime time() const
+    {
+        return QTime::fromMSecsSinceStartOfDay(static_cast<int>(msecsSinceMidnight / 1000 * 1000));
+    }
 };
 
 // What one tick of the clock asks of the main window, to be done in this order:

@@ -136,7 +136,7 @@ AlarmWindow::~AlarmWindow()
 void AlarmWindow::followWindowState()
 {
     if (isMinimized()) {
-        updateCountdownTitle(m_clock.timeOfDay());
+        updateCountdownTitle(m_clock.read().time());
         if (!m_alarm)
             m_timer->setEnabled(false);
     } else {
@@ -208,9 +208,8 @@ void AlarmWindow::tick()
 {
     // One reading for all the tick decides and shows: a title from another reading could say
     // the alarm lies ahead while the tick went by one past it.
-    const ClockReading reading{m_clock.msecsSinceMidnight(), m_clock.steadyMsecs()};
-    const QTime now =
-        QTime::fromMSecsSinceStartOfDay(static_cast<int>(reading.msecsSinceMidnight / 1000 * 1000));
+    const ClockReading reading = m_clock.read();
+    const QTime now = reading.time();
     const TickActions actions =
         m_tick.decide(reading, m_clockLabel->text(), isMinimized(), m_alarm);
     if (actions.confirm || actions.ring || actions.endAttention)

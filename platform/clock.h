@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/tick.h"
+
 #include <QTime>
 
 #include <chrono>
@@ -15,12 +17,7 @@ public:
     // Milliseconds on a clock that only runs on, from any origin.
     virtual qint64 steadyMsecs() const = 0;
 
-    // The local time of day in whole seconds.
-    QTime timeOfDay() const
-    {
-        return QTime::fromMSecsSinceStartOfDay(
-            static_cast<int>(msecsSinceMidnight() / 1000 * 1000));
-    }
+    ClockReading read() const { return {msecsSinceMidnight(), steadyMsecs()}; }
 };
 
 class SystemClock final : public Clock

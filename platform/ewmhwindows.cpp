@@ -89,14 +89,9 @@ xcb_window_t nativeWindow(QWidget *widget)
     return static_cast<xcb_window_t>(widget->window()->winId());
 }
 
-// Waits for the X server's verdict on a request, and says when it failed.
-void check(xcb_connection_t *c, xcb_void_cookie_t cookie, const char *what)
-{
-    if (Reply<xcb_generic_error_t> error(xcb_request_check(c, cookie)); error)
-        qCWarning(lcWindows) << "The X server refused" << what << "with error" << error->error_code;
-}
-
 // A request about the window to the window manager, which listens on the root window.
+// An X server's refusal of any of these reaches Qt's event queue, and Qt's xcb plugin logs it
+// (qt.qpa.xcb).
 void tellWindowManager(xcb_connection_t *c, xcb_window_t window, xcb_atom_t type,
                        std::array<quint32, 5> data = {})
 {
@@ -106,19 +101,10 @@ void tellWindowManager(xcb_connection_t *c, xcb_window_t window, xcb_atom_t type
     event.window = window;
     event.type = type;
     std::copy(data.begin(), data.end(), event.data.data32);
-    check(c,
-          xcb_send_event_checked(c, 0, rootOf(c),
-                                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT |
-                                     XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                                 reinterpret_cast<const char *>(&event)),
-          "a message to the window manager");
-}
-
-void changeProperty(xcb_connection_t *c, uint8_t mode, xcb_window_t window, xcb_atom_t name,
-                    xcb_atom_t type, quint32 length, const void *data)
-{
-    check(c, xcb_change_property_checked(c, mode, window, name, type, 32, length, data),
-          "a change of a window's property");
+    xcb_send_event(c, 0, rootOf(c),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&event));
+    xcb_flush(c);
 }
 
 // Adds or removes one _NET_WM_STATE atom of a window the window manager manages.
@@ -127,6 +113,15 @@ void setNetWmState(xcb_connection_t *c, QWidget *widget, const QByteArray &state
     tellWindowManager(
         c, nativeWindow(widget), atom(c, "_NET_WM_STATE"),
         {on ? kNetWmStateAdd : kNetWmStateRemove, atom(c, state), 0, kSourceApplication});
+}
+
+// Asks the window manager which frame it will put around the window, if it says it answers.
+bool askFrame(xcb_connection_t *c, QWidget *window)
+{
+    if (!supported(c, "_NET_REQUEST_FRAME_EXTENTS"))
+        return false;
+    tellWindowManager(c, nativeWindow(window), atom(c, "_NET_REQUEST_FRAME_EXTENTS"));
+    return true;
 }
 
 // The frame the window manager puts, or will put, around the window, in Qt's pixels; nullopt
@@ -212,10 +207,8 @@ void EwmhWindows::setDemandsAttention(QWidget *window, bool on)
 
 void EwmhWindows::prepareFrame(QWidget *window)
 {
-    xcb_connection_t *c = connection();
-    if (!c || !supported(c, "_NET_REQUEST_FRAME_EXTENTS"))
-        return;
-    tellWindowManager(c, nativeWindow(window), atom(c, "_NET_REQUEST_FRAME_EXTENTS"));
+    if (xcb_connection_t *c = connection())
+        askFrame(c, window);
 }
 
 void EwmhWindows::centre(QWidget *window, const QRect &area)
@@ -229,8 +222,7 @@ void EwmhWindows::centre(QWidget *window, const QRect &area)
     // The frame the window has, or will have: openbox, metacity and mutter answer beforehand.
     const xcb_window_t id = nativeWindow(window);
     std::optional<QMargins> frame = frameExtents(c, window, id);
-    if (!frame && supported(c, "_NET_REQUEST_FRAME_EXTENTS")) {
-        prepareFrame(window);
+    if (!frame && askFrame(c, window)) {
         QElapsedTimer waited;
         waited.start();
         while (!frame && waited.elapsed() < kFrameAnswerMs) {
@@ -266,10 +258,6 @@ DesktopWindows::Keyboard EwmhWindows::keyboard()
         // Through XWayland none of the Wayland windows is seen, and one may have the keyboard.
         return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? Keyboard::Nobody : Keyboard::Other;
     }
-    for (QWidget *ours : QApplication::topLevelWidgets()) {
-        if (ours->testAttribute(Qt::WA_WState_Created) && nativeWindow(ours) == active.first())
-            return Keyboard::Ours;
-    }
     const QList<quint32> states =
         readProperty(c, active.first(), atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 64);
     return states.contains(atom(c, "_NET_WM_STATE_FULLSCREEN")) ? Keyboard::OtherFullScreen
@@ -300,13 +288,14 @@ bool EwmhWindows::eventFilter(QObject *watched, QEvent *event)
         // Before the map, when the window manager reads the state; Qt keeps what it finds there.
         if (xcb_connection_t *c = connection(); c && window->property(kOffTaskbar).toBool()) {
             const xcb_atom_t skip = atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
-            changeProperty(c, XCB_PROP_MODE_APPEND, nativeWindow(window), atom(c, "_NET_WM_STATE"),
-                           XCB_ATOM_ATOM, 1, &skip);
+            xcb_change_property(c, XCB_PROP_MODE_APPEND, nativeWindow(window),
+                                atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1, &skip);
             if (window->property(kUtility).toBool()) {
                 const xcb_atom_t utility = atom(c, "_NET_WM_WINDOW_TYPE_UTILITY");
-                changeProperty(c, XCB_PROP_MODE_REPLACE, nativeWindow(window),
-                               atom(c, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 1, &utility);
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, nativeWindow(window),
+                                    atom(c, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &utility);
             }
+            xcb_flush(c);
         }
         break;
     // The user has seen it: attention ends once the window is brought to the front.

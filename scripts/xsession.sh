@@ -194,6 +194,20 @@ wait_managed() {
     return "$managed"
 }
 
+# kwin_env: sets kwin_env, the command that starts KWin (on X11 or Wayland) in its environment.
+# KWin takes org.kde.KWin on the session bus ($session_bus) and has kglobalaccel started there:
+# a bus of its own, as for GNOME's. It reads kwinrc and kdeglobals from XDG_CONFIG_HOME and
+# XDG_CONFIG_DIRS: both point at a folder of its own, so that neither the user's settings nor
+# the machine's (/etc/xdg) reach it and it runs on its defaults, as a new user's KWin does (the
+# Breeze decoration, compositing on, focus stealing prevention Low). KDE_DEBUG keeps KCrash from
+# restarting a crashed KWin as a process that would outlive the session.
+kwin_env() {
+    mkdir -p "$work/kwin/config" "$work/kwin/cache"
+    kwin_env=(env -u QT_QPA_PLATFORM -u QT_QPA_PLATFORMTHEME -u QT_STYLE_OVERRIDE
+        DBUS_SESSION_BUS_ADDRESS="$session_bus" XDG_CONFIG_HOME="$work/kwin/config"
+        XDG_CONFIG_DIRS="$work/kwin/config" XDG_CACHE_HOME="$work/kwin/cache" KDE_DEBUG=1)
+}
+
 # start_window_manager [WM]: openbox (the default), metacity, mutter or kwin on $DISPLAY,
 # returning once it manages new windows; returns non-zero, with its log on stderr, on failure.
 start_window_manager() {
@@ -220,19 +234,9 @@ start_window_manager() {
         wait_managed 20 && return 0
         ;;
     kwin)
-        # KWin takes org.kde.KWin on the session bus and has kglobalaccel started there: a bus
-        # of its own, as for GNOME's. It reads kwinrc and kdeglobals from XDG_CONFIG_HOME and
-        # XDG_CONFIG_DIRS: both point at a folder of its own, so that neither the user's
-        # settings nor the machine's (/etc/xdg) reach it and it runs on its defaults, as a
-        # new user's KWin does (the Breeze decoration, compositing on, focus stealing
-        # prevention Low). KDE_DEBUG keeps KCrash from restarting a crashed KWin as a process
-        # that would outlive the session.
-        mkdir -p "$work/kwin/config" "$work/kwin/cache"
         start_session_bus kwin || return 1
-        env -u QT_QPA_PLATFORM -u QT_QPA_PLATFORMTHEME -u QT_STYLE_OVERRIDE \
-            DBUS_SESSION_BUS_ADDRESS="$session_bus" XDG_CONFIG_HOME="$work/kwin/config" \
-            XDG_CONFIG_DIRS="$work/kwin/config" XDG_CACHE_HOME="$work/kwin/cache" KDE_DEBUG=1 \
-            kwin_x11 --replace >"$work/kwin.log" 2>&1 &
+        kwin_env
+        "${kwin_env[@]}" kwin_x11 --replace >"$work/kwin.log" 2>&1 &
         pids+=($!)
         # It does not say when it is ready either.
         wait_managed 20 && return 0
@@ -287,14 +291,11 @@ start_wayland_session() {
         # Debian gives kwin_wayland the file capability cap_sys_resource; where the bounding set
         # lacks it, as in many containers, exec fails (EPERM). A copy has no capabilities.
         cp /usr/bin/kwin_wayland "$work/kwin_wayland" || return 1
-        mkdir -p "$work/kwin/config" "$work/kwin/cache"
-        # Its settings as for KWin on X11 (start_window_manager). No screen locker, which would
-        # lock the session after five idle minutes. Its screenshot interface,
-        # org.kde.KWin.ScreenShot2, answers any client, as it does the desktop's own tools.
-        env -u QT_QPA_PLATFORM -u QT_QPA_PLATFORMTHEME -u QT_STYLE_OVERRIDE \
-            DBUS_SESSION_BUS_ADDRESS="$session_bus" XDG_CONFIG_HOME="$work/kwin/config" \
-            XDG_CONFIG_DIRS="$work/kwin/config" XDG_CACHE_HOME="$work/kwin/cache" KDE_DEBUG=1 \
-            KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 \
+        # No screen locker, which would lock the session after five idle minutes. Its
+        # screenshot interface, org.kde.KWin.ScreenShot2, answers any client, as it does the
+        # desktop's own tools.
+        kwin_env
+        "${kwin_env[@]}" KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 \
             "$work/kwin_wayland" --virtual --xwayland --no-lockscreen --socket wayland-0 \
             --width "${size%x*}" --height "${size#*x}" --output-count ${#sizes[@]} \
             "$work/wayland-ready" >"$work/$compositor.log" 2>&1 &

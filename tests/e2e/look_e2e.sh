@@ -115,11 +115,13 @@ centred() {
 kept_above() { state_of "$timeup" | grep -q _NET_WM_STATE_ABOVE; }
 # Above the typist: later in the window manager's stacking order.
 above_typist() {
-    local order
-    order=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g')
-    awk -v t="$((typist))" -v u="$((timeup))" '{ for (i = 1; i <= NF; i++) {
-        if ($i + 0 == t) at = i; if ($i + 0 == u) au = i } } END { exit !(at && au > at) }' \
-        <<<"$(for w in $order; do printf '%d ' "$w"; done)"
+    local w i=0 at_typist=0 at_timeup=0
+    for w in $(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g'); do
+        i=$((i + 1))
+        [ $((w)) -ne $((typist)) ] || at_typist=$i
+        [ $((w)) -ne $((timeup)) ] || at_timeup=$i
+    done
+    [ "$at_typist" -gt 0 ] && [ "$at_timeup" -gt "$at_typist" ]
 }
 keys_typed() { grep -c '^KeyPress event' "$work/typist.log" || true; }
 
